@@ -1,0 +1,25 @@
+#pragma once
+// Facts about the computer and the process. Stands for GetComputerNameExW
+// (ComputerNameDnsFullyQualified), IsWow64Process, the WINDIR variable,
+// SHGetFolderPathW(CSIDL_APPDATA), OutputDebugStringW, the local UTC offset, and
+// GetVersionEx's platform family.
+#include <cstdint>
+#include <string>
+
+namespace cv {
+
+class ISystemInfo {
+public:
+    virtual ~ISystemInfo() = default;
+    virtual std::string ComputerName() = 0;         // fully qualified DNS name
+    virtual std::string ShortComputerName() = 0;    // NetBIOS-style short name
+    virtual bool IsWow64() = 0;                     // false when it cannot be asked
+    virtual std::string WindowsFolder() = 0;        // WINDIR
+    virtual std::string RoamingAppData() = 0;       // empty when it cannot be determined
+    virtual void DebugOutput(const std::string& line) = 0;
+    virtual int UtcOffsetMinutes() = 0;             // in force now, east positive
+    virtual bool IsNtPlatform() = 0;
+    virtual uint32_t CurrentProcessId() = 0;
+};
+
+} // namespace cv

@@ -1,0 +1,64 @@
+#pragma once
+// Backends for facilities a platform (or a run without a sandbox) does not have: every call
+// fails as the Windows call fails when the facility is missing or access is denied.
+#include "Platform.h"
+
+namespace cv {
+
+class TUnavailableServiceManager : public IServiceManager {
+public:
+    std::unique_ptr<IServiceManagerHandle> Open(uint32_t access) override;
+    uint32_t LastError() const override;
+};
+
+class TUnavailableRegistry : public IRegistry {
+public:
+    std::unique_ptr<IRegistryKey> OpenKey(const std::string&, uint32_t) override { return {}; }
+    std::unique_ptr<IRegistryKey> CreateKey(const std::string&, uint32_t) override { return {}; }
+    bool KeyExists(const std::string&, uint32_t) override { return false; }
+};
+
+class TUnavailableCertificateStore : public ICertificateStore {
+public:
+    bool Enumerate(const std::string&, std::vector<TCertificateFields>&) override { return false; }
+    bool Add(const std::string&, const TCertificateFields&) override { return false; }
+    bool CreateSelfSigned(const TSelfSignedRequest&, TCertificateFields&) override { return false; }
+    void DebugText(std::string& lastError) const override { lastError = "no certificate store"; }
+};
+
+class TUnavailableEventLog : public IEventLog {
+public:
+    std::unique_ptr<IEventSubscription> Subscribe(const std::string&, const std::string&,
+                                                  TDeliver) override {
+        return {};
+    }
+};
+
+class TUnavailableNamedMutex : public INamedMutex {
+public:
+    bool Exists(const std::string&) override { return false; }
+    std::unique_ptr<IHeldMutex> Hold(const std::string&) override { return {}; }
+};
+
+class TUnavailableShell : public IShell {
+public:
+    bool Execute(const std::string&, const std::string&, const std::string&) override {
+        return false;
+    }
+};
+
+class TUnavailableTaskbar : public ITaskbar {
+public:
+    bool Init() override { return false; }
+    bool SetOverlayIcon(uintptr_t, uintptr_t, const std::string&) override { return false; }
+};
+
+class TUnavailableTcpClient : public ITcpClient {
+public:
+    std::unique_ptr<ITcpConnection> Connect(const std::string&, uint16_t) override { return {}; }
+};
+
+// Fills every empty slot of the bundle with its unavailable backend.
+void FillUnavailable(TPlatform& p);
+
+} // namespace cv

@@ -1,0 +1,35 @@
+#include "platform/Platform.h"
+
+#include "PosixInstanceBlock.h"
+#include "PosixProcessTable.h"
+#include "PosixSystemInfo.h"
+#include "PosixTcpClient.h"
+#include "PosixWindowActivator.h"
+#include "platform/Unavailable.h"
+#include "platform/sandbox/SandboxServiceManager.h"
+
+#include <cstdlib>
+
+namespace cv {
+
+std::string SandboxFolder() {
+    const char* s = std::getenv("VORNIX_SANDBOX");
+    return s ? s : "";
+}
+
+TPlatform CreatePlatform() {
+    TPlatform p;
+    const std::string sandbox = SandboxFolder();
+    p.System = std::make_shared<TPosixSystemInfo>(sandbox);
+    p.Instances = std::make_shared<TPosixInstanceBlock>();
+    p.Windows = std::make_shared<TPosixWindowActivator>();
+    p.Processes = std::make_shared<TPosixProcessTable>();
+    p.Tcp = std::make_shared<TPosixTcpClient>();
+    // The Windows-only facilities exist only inside a sandbox.
+    if (!sandbox.empty())
+        p.Services = std::make_shared<TSandboxServiceManager>(sandbox);
+    FillUnavailable(p);
+    return p;
+}
+
+} // namespace cv

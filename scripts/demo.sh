@@ -1,0 +1,61 @@
+#!/usr/bin/env bash
+# Creates a sample installation, starts its simulated services and opens the control panel
+# on it. Without a display it runs under Xvfb, saves a screenshot once the window has settled,
+# prints where, and ends.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+BUILD=${1:-build}
+SIM="$BUILD/tools/corvane-sim/corvane-sim"
+PANEL="$BUILD/app/VornixControlPanel"
+OUT="$PWD/out"
+SANDBOX="$OUT/demo-sandbox"
+SHOT="$OUT/demo-screenshot.png"
+SETTLE=${VORNIX_DEMO_SETTLE:-8}
+
+mkdir -p "$OUT"
+# A sandbox's service may still run from an earlier demo.
+if [ -d "$SANDBOX" ]; then
+    VORNIX_SANDBOX="$SANDBOX" QT_QPA_PLATFORM=offscreen "$PANEL" /Stop || true
+    pkill -f "corvane-sim service.*" -U "$(id -u)" 2>/dev/null || true
+    rm -rf "$SANDBOX"
+fi
+"$SIM" init "$SANDBOX" >/dev/null
+export VORNIX_SANDBOX="$SANDBOX"
+
+pids=()
+cleanup() {
+    QT_QPA_PLATFORM=offscreen "$PANEL" /Stop >/dev/null 2>&1 || true
+    for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
+    wait 2>/dev/null || true
+}
+trap cleanup EXIT
+
+"$SIM" logservice --sandbox "$SANDBOX" >"$OUT/logservice.log" 2>&1 &
+pids+=($!)
+# The system runs when the window opens, started the way an administrator's script would.
+QT_QPA_PLATFORM=offscreen "$PANEL" /Start
+
+if [ -n "${DISPLAY:-}" ]; then
+    echo "demo: sandbox $SANDBOX"
+    "$PANEL"
+    exit 0
+fi
+
+display=:$((90 + RANDOM % 100))
+Xvfb "$display" -screen 0 1400x1000x24 -nolisten tcp >/dev/null 2>&1 &
+pids+=($!)
+export DISPLAY=$display
+for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+
+"$PANEL" >"$OUT/panel.log" 2>&1 &
+panel=$!
+pids+=($panel)
+sleep "$SETTLE"
+window=$(xwininfo -root -tree | grep '"Vornix Control Panel"' | head -1 | awk '{print $1}')
+if [ -n "$window" ]; then
+    import -window "$window" "$SHOT"
+else
+    import -window root "$SHOT"
+fi
+kill "$panel" 2>/dev/null || true
+echo "demo: screenshot saved to $SHOT"

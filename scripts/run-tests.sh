@@ -1,0 +1,92 @@
+#!/usr/bin/env bash
+# Builds with warnings as errors and runs every test: the native build, the sanitizer builds
+# of the Qt-free units, and the Windows cross-build under Wine. Ends with one summary line.
+set -uo pipefail
+cd "$(dirname "$0")/.."
+JOBS=$(nproc 2>/dev/null || echo 2)
+declare -a names results
+status=0
+passed_total=0
+failed_total=0
+
+run_ctest() { # name, build dir, ctest arguments...
+    local name=$1 dir=$2
+    shift 2
+    local log
+    log=$(mktemp)
+    ctest --test-dir "$dir" --output-on-failure --timeout 600 "$@" 2>&1 | tee "$log"
+    local rc=${PIPESTATUS[0]}
+    local line
+    line=$(grep -E 'tests passed, [0-9]+ tests failed out of [0-9]+' "$log" | tail -1)
+    if [ -n "$line" ]; then
+        local pct total failed
+        failed=$(echo "$line" | sed -E 's/.* ([0-9]+) tests failed out of ([0-9]+).*/\1/')
+        total=$(echo "$line" | sed -E 's/.* ([0-9]+) tests failed out of ([0-9]+).*/\2/')
+        passed_total=$((passed_total + total - failed))
+        failed_total=$((failed_total + failed))
+    elif [ "$rc" -ne 0 ]; then
+        failed_total=$((failed_total + 1))
+    fi
+    rm -f "$log"
+    names+=("$name")
+    results+=("$rc")
+    [ "$rc" -eq 0 ] || status=1
+}
+
+step() { # name, command...
+    local name=$1
+    shift
+    echo "=== $name"
+    if ! "$@"; then
+        echo "=== $name FAILED"
+        names+=("$name")
+        results+=(1)
+        failed_total=$((failed_total + 1))
+        status=1
+        return 1
+    fi
+}
+
+# Native: everything, warnings as errors.
+if step "native build" bash -c "cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVORNIX_WERROR=ON >/dev/null && cmake --build build -j$JOBS"; then
+    run_ctest "native tests" build
+fi
+
+# AddressSanitizer and UndefinedBehaviorSanitizer over the Qt-free units.
+if step "asan+ubsan build" bash -c "cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DVORNIX_WERROR=ON -DVORNIX_WITH_QT=OFF -DVORNIX_WITH_BENCH=OFF -DVORNIX_SANITIZE=address,undefined >/dev/null && cmake --build build-asan -j$JOBS"; then
+    ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 run_ctest "asan+ubsan tests" build-asan
+fi
+
+# ThreadSanitizer over the threaded units.
+if step "tsan build" bash -c "cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=Debug -DVORNIX_WERROR=ON -DVORNIX_WITH_QT=OFF -DVORNIX_WITH_BENCH=OFF -DVORNIX_SANITIZE=thread >/dev/null && cmake --build build-tsan -j$JOBS"; then
+    TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" run_ctest "tsan tests" build-tsan -L threaded
+fi
+
+# The Windows backend, cross-compiled and run under Wine.
+if [ -x scripts/wine-tests.sh ]; then
+    echo "=== wine"
+    log=$(mktemp)
+    scripts/wine-tests.sh 2>&1 | tee "$log"
+    rc=${PIPESTATUS[0]}
+    line=$(grep -E 'tests passed, [0-9]+ tests failed out of [0-9]+' "$log" | tail -1)
+    if [ -n "$line" ]; then
+        failed=$(echo "$line" | sed -E 's/.* ([0-9]+) tests failed out of ([0-9]+).*/\1/')
+        total=$(echo "$line" | sed -E 's/.* ([0-9]+) tests failed out of ([0-9]+).*/\2/')
+        passed_total=$((passed_total + total - failed))
+        failed_total=$((failed_total + failed))
+    elif [ "$rc" -ne 0 ]; then
+        failed_total=$((failed_total + 1))
+    fi
+    rm -f "$log"
+    names+=("wine tests")
+    results+=("$rc")
+    [ "$rc" -eq 0 ] || status=1
+fi
+
+echo
+echo "=== summary"
+for i in "${!names[@]}"; do
+    if [ "${results[$i]}" -eq 0 ]; then echo "  ok      ${names[$i]}"; else echo "  FAILED  ${names[$i]}"; fi
+done
+echo "$passed_total passed, $failed_total failed"
+exit $status

@@ -1,0 +1,185 @@
+#include "service/ServiceStatus.h"
+
+#include "platform/sandbox/SandboxServiceManager.h"
+#include "support/Pump.h"
+#include "support/Sandbox.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+
+using namespace cv;
+using cvtest::PumpUntil;
+using cvtest::TSandbox;
+
+namespace {
+
+struct TEvents {
+    int Count = 0;
+    std::vector<int32_t> States;
+    TCvService* Service = nullptr;
+};
+
+std::unique_ptr<TCvService> MakeService(const std::string& sandbox, TEvents& events,
+                                        int forceBoundMs = 20000, int pollMs = 100) {
+    auto manager = std::make_shared<TSandboxServiceManager>(sandbox);
+    auto svc = std::make_unique<TCvService>(
+        manager,
+        [&events] {
+            ++events.Count;
+            if (events.Service)
+                events.States.push_back(events.Service->Status());
+        },
+        forceBoundMs, pollMs);
+    events.Service = svc.get();
+    return svc;
+}
+
+long long MsSince(std::chrono::steady_clock::time_point t) {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now() - t)
+        .count();
+}
+
+} // namespace
+
+class ServiceStatusTest : public ::testing::Test {
+protected:
+    void SetUp() override { SetMainThread(); }
+};
+
+TEST_F(ServiceStatusTest, FirstPollReportsOnceOnTheMainThread) {
+    TSandbox sb;
+    TEvents events;
+    auto svc = MakeService(sb.Dir(), events);
+    EXPECT_EQ(events.Count, 0) << "state events arrive only through the hand-over";
+    ASSERT_TRUE(PumpUntil([&] { return events.Count > 0; }));
+    EXPECT_EQ(svc->Status(), int32_t(SERVICE_STOPPED));
+    // No further change: no further event.
+    PumpUntil([] { return false; }, 400);
+    EXPECT_EQ(events.Count, 1);
+}
+
+TEST_F(ServiceStatusTest, ServiceNotInstalledIsUnknownAndUnavailable) {
+    TSandbox sb;
+    TSandboxServiceManager::DeleteService(sb.Dir(), "Corvane");
+    TEvents events;
+    auto svc = MakeService(sb.Dir(), events);
+    ASSERT_TRUE(PumpUntil([&] { return events.Count > 0; }));
+    EXPECT_EQ(svc->Status(), 0);
+    std::string text;
+    svc->GetServiceStatusString(text);
+    EXPECT_EQ(text, "Unknown");
+    svc->GetServiceStartTypeString(text);
+    EXPECT_EQ(text, "Unavailable");
+    EXPECT_FALSE(svc->ServiceCanBeStarted());
+    auto start = std::chrono::steady_clock::now();
+    svc->Start();
+    svc->Stop();
+    svc->Force();
+    EXPECT_LT(MsSince(start), 500);
+    EXPECT_FALSE(svc->ChangeServiceStartType(2));
+}
+
+TEST_F(ServiceStatusTest, StartAndStopAreSeenThroughPolling) {
+    TSandbox sb;
+    TEvents events;
+    auto svc = MakeService(sb.Dir(), events);
+    ASSERT_TRUE(PumpUntil([&] { return events.Count > 0; }));
+    EXPECT_TRUE(svc->ServiceCanBeStarted());
+    svc->Start();
+    ASSERT_TRUE(PumpUntil([&] { return svc->ServiceRunning(); }));
+    std::string text;
+    svc->GetServiceStatusString(text);
+    EXPECT_EQ(text, "Running");
+
+    svc->Stop();
+    EXPECT_TRUE(svc->ServiceRunning()) << "Stop does not wait; the next poll sees the change";
+    ASSERT_TRUE(PumpUntil([&] { return svc->Status() == int32_t(SERVICE_STOPPED); }));
+    // Every state the poll saw was reported, in order, without repeats.
+    ASSERT_FALSE(events.States.empty());
+    EXPECT_EQ(events.States.back(), int32_t(SERVICE_STOPPED));
+    for (size_t i = 1; i < events.States.size(); ++i)
+        EXPECT_NE(events.States[i], events.States[i - 1]);
+    EXPECT_NE(std::find(events.States.begin(), events.States.end(), int32_t(SERVICE_RUNNING)),
+              events.States.end());
+}
+
+TEST_F(ServiceStatusTest, StartTypeChangesRoundTripAndAlwaysRaiseTheEvent) {
+    TSandbox sb;
+    TEvents events;
+    auto svc = MakeService(sb.Dir(), events);
+    ASSERT_TRUE(PumpUntil([&] { return events.Count > 0; }));
+    struct {
+        int32_t type;
+        bool ok;
+        const char* text;
+        bool canStart;
+    } cases[] = {
+        {2, true, "Automatic", true}, {4, true, "Disabled", false}, {3, true, "Manual", true},
+        {0, false, "Manual", true},   {1, false, "Manual", true},   {7, false, "Manual", true},
+    };
+    for (auto& c : cases) {
+        SCOPED_TRACE(c.type);
+        int before = events.Count;
+        EXPECT_EQ(svc->ChangeServiceStartType(c.type), c.ok);
+        EXPECT_EQ(events.Count, before + 1) << "raised directly, once, success or not";
+        std::string text;
+        svc->GetServiceStartTypeString(text);
+        EXPECT_EQ(text, c.text);
+        EXPECT_EQ(svc->ServiceCanBeStarted(), c.canStart);
+    }
+    // Another process sees the stored start type.
+    TEvents other;
+    auto second = MakeService(sb.Dir(), other);
+    EXPECT_EQ(second->ServStartType(), 3);
+}
+
+TEST(ServiceStartType, TextsAndConstants) {
+    struct {
+        const char* text;
+        int32_t constant;
+    } constants[] = {{"Automatic", 2}, {"Manual", 3},    {"Disabled", 4}, {"automatic", 0},
+                     {"DISABLED", 0},  {"Unavailable", 0}, {"", 0},        {"Manual ", 0}};
+    for (auto& c : constants)
+        EXPECT_EQ(TCvService::GetServiceStartTypeConstant(c.text), c.constant) << c.text;
+    EXPECT_EQ(TCvService::StartTypeText(0), "");
+    EXPECT_EQ(TCvService::StartTypeText(1), "");
+    EXPECT_EQ(TCvService::StartTypeText(5), "Unavailable");
+    const char* states[] = {"Unknown",          "Stopped",       "Start Pending", "Stop Pending",
+                            "Running",          "Continue Pending", "Pause Pending", "Paused"};
+    for (int i = 0; i < 8; ++i)
+        EXPECT_EQ(TCvService::StatusText(i), states[i]);
+}
+
+TEST_F(ServiceStatusTest, ForceOnAStoppedServiceReturnsAtOnce) {
+    TSandbox sb;
+    TEvents events;
+    auto svc = MakeService(sb.Dir(), events);
+    auto start = std::chrono::steady_clock::now();
+    svc->Force();
+    EXPECT_LT(MsSince(start), 300);
+}
+
+TEST_F(ServiceStatusTest, ForceWaitsUntilStoppedAndEndsAtTheBoundWhenHung) {
+    struct {
+        bool hung;
+        long long minMs, maxMs;
+    } cases[] = {{false, 0, 3000}, {true, 1400, 4000}};
+    for (auto& c : cases) {
+        SCOPED_TRACE(c.hung ? "hung" : "normal");
+        TSandbox sb(c.hung ? std::vector<std::string>{"--hung"} : std::vector<std::string>{});
+        TEvents events;
+        auto svc = MakeService(sb.Dir(), events, 1500);
+        svc->Start();
+        ASSERT_TRUE(PumpUntil([&] { return svc->ServiceRunning(); }));
+        auto start = std::chrono::steady_clock::now();
+        svc->Force();
+        auto took = MsSince(start);
+        EXPECT_GE(took, c.minMs);
+        EXPECT_LT(took, c.maxMs);
+        std::string text;
+        svc->GetServiceStatusString(text);
+        EXPECT_EQ(text, c.hung ? "Running" : "Stopped");
+    }
+}

@@ -1,0 +1,69 @@
+#include "Sandbox.h"
+
+#include "platform/sandbox/SandboxServiceManager.h"
+
+#include <csignal>
+#include <fcntl.h>
+#include <cstdlib>
+#include <filesystem>
+#include <spawn.h>
+#include <stdexcept>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace cvtest {
+
+std::string TSandbox::SimPath() { return CORVANE_SIM_PATH; }
+
+int TSandbox::Run(const std::vector<std::string>& argv, const std::vector<std::string>& env) {
+    std::vector<char*> a;
+    for (auto& s : argv)
+        a.push_back(const_cast<char*>(s.c_str()));
+    a.push_back(nullptr);
+    std::vector<std::string> envStrings;
+    for (char** e = environ; e && *e; ++e)
+        envStrings.emplace_back(*e);
+    for (auto& e : env)
+        envStrings.push_back(e);
+    std::vector<char*> envp;
+    for (auto& s : envStrings)
+        envp.push_back(s.data());
+    envp.push_back(nullptr);
+    // Their chatter would only clutter the test's output.
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    pid_t pid = 0;
+    int rc = posix_spawn(&pid, a[0], &actions, nullptr, a.data(), envp.data());
+    posix_spawn_file_actions_destroy(&actions);
+    if (rc != 0)
+        return -1;
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+TSandbox::TSandbox(const std::vector<std::string>& initArgs) {
+    char tmpl[] = "/tmp/vornix-test-XXXXXX";
+    if (!mkdtemp(tmpl))
+        throw std::runtime_error("mkdtemp failed");
+    FDir = tmpl;
+    std::vector<std::string> argv = {SimPath(), "init", FDir};
+    argv.insert(argv.end(), initArgs.begin(), initArgs.end());
+    if (Run(argv) != 0)
+        throw std::runtime_error("corvane-sim init failed");
+}
+
+TSandbox::~TSandbox() {
+    int pid = cv::TSandboxServiceManager::ServiceProcessId(FDir, "Corvane");
+    if (pid > 0)
+        kill(pid, SIGKILL);
+    std::error_code ec;
+    std::filesystem::remove_all(FDir, ec);
+}
+
+void TSandbox::Activate() const { setenv("VORNIX_SANDBOX", FDir.c_str(), 1); }
+
+} // namespace cvtest

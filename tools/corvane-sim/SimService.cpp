@@ -1,0 +1,72 @@
+// corvane-sim service: the "Corvane" service process of a sandbox. It boots, runs until it is
+// asked to stop (control 1) or to shut down at once (control 200), and then reports Stopped.
+// "Hung" (--hung, or the sandbox's sim/hung flag) ignores both, so a forced stop can time out.
+#include "Sim.h"
+
+#include "platform/FileSystem.h"
+#include "platform/ServiceManager.h"
+#include "platform/sandbox/SandboxServiceHost.h"
+
+#include <atomic>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <thread>
+
+namespace {
+
+std::atomic<bool> gTerminate{false};
+
+void OnSignal(int) { gTerminate = true; }
+
+void Sleep(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+} // namespace
+
+int RunService(int argc, char** argv) {
+    const std::string sandbox = sim::SandboxOf(argc, argv);
+    const std::string name = sim::OptionValue(argc, argv, "--name", "Corvane");
+    if (sandbox.empty()) {
+        std::fprintf(stderr, "corvane-sim service: no sandbox\n");
+        return 2;
+    }
+    std::signal(SIGTERM, OnSignal);
+    std::signal(SIGINT, OnSignal);
+    const bool hungOption = sim::HasFlag(argc, argv, "--hung");
+    auto hung = [&] { return hungOption || cv::FileExists(sandbox + "/sim/hung"); };
+
+    cv::TSandboxServiceHost host(sandbox, name);
+    // Booting takes a moment, with progress reported as a real service would.
+    for (uint32_t cp = 1; cp <= 4 && !gTerminate; ++cp) {
+        host.SetStatus(cv::SERVICE_START_PENDING, cp, 1000);
+        Sleep(150);
+    }
+    host.SetStatus(cv::SERVICE_RUNNING);
+    std::printf("service %s running\n", name.c_str());
+    std::fflush(stdout);
+
+    int stopSteps = 0;
+    while (!gTerminate) {
+        for (uint32_t code : host.TakeControls()) {
+            std::printf("control %u%s\n", code, hung() ? " ignored" : "");
+            std::fflush(stdout);
+            if (hung())
+                continue;
+            if (code == cv::SERVICE_CONTROL_STOP && stopSteps == 0)
+                stopSteps = 5;
+            else if (code == 200)
+                stopSteps = 1; // the forced shutdown ends almost at once
+        }
+        if (stopSteps > 0) {
+            host.SetStatus(cv::SERVICE_STOP_PENDING, static_cast<uint32_t>(6 - stopSteps), 500);
+            if (--stopSteps == 0)
+                break;
+            Sleep(120);
+            continue;
+        }
+        Sleep(50);
+    }
+    host.SetStatus(cv::SERVICE_STOPPED);
+    std::printf("service %s stopped\n", name.c_str());
+    return 0;
+}
