@@ -1,0 +1,30 @@
+#include "platform/Platform.h"
+#include "platform/Unavailable.h"
+
+#include "Win32InstanceBlock.h"
+#include "Win32ProcessTable.h"
+#include "Win32ServiceManager.h"
+#include "Win32SystemInfo.h"
+#include "Win32TcpClient.h"
+#include "Win32WindowActivator.h"
+
+namespace cv {
+
+// Windows has the real facilities; there is no sandbox.
+std::string SandboxFolder() {
+    return {};
+}
+
+TPlatform CreatePlatform() {
+    TPlatform p;
+    p.Services = std::make_shared<TWin32ServiceManager>();
+    p.Processes = std::make_shared<TWin32ProcessTable>();
+    p.Instances = std::make_shared<TWin32InstanceBlock>();
+    p.Windows = std::make_shared<TWin32WindowActivator>();
+    p.System = std::make_shared<TWin32SystemInfo>();
+    p.Tcp = std::make_shared<TWin32TcpClient>();
+    FillUnavailable(p);
+    return p;
+}
+
+} // namespace cv
