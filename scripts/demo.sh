@@ -21,6 +21,12 @@ if [ -d "$SANDBOX" ]; then
 fi
 "$SIM" init "$SANDBOX" >/dev/null
 export VORNIX_SANDBOX="$SANDBOX"
+# An administrator who left the window expanded last time.
+mkdir -p "$SANDBOX/AppData/Roaming/Vekta"
+cat >"$SANDBOX/AppData/Roaming/Vekta/VornixControlPanel_Settings.xml" <<'XML'
+<?xml version="1.0"?>
+<VornixControlPanel Left="20" Top="20" Width="921" Height="825" Maximized="false" RunNotify="false" Extended="true" Target="E:" Source="C:;D:" ProductSetup="true"/>
+XML
 
 pids=()
 cleanup() {
@@ -42,7 +48,7 @@ if [ -n "${DISPLAY:-}" ]; then
 fi
 
 display=:$((90 + RANDOM % 100))
-Xvfb "$display" -screen 0 1400x1000x24 -nolisten tcp >/dev/null 2>&1 &
+Xvfb "$display" -screen 0 1280x900x24 -dpi 96 -nolisten tcp >/dev/null 2>&1 &
 pids+=($!)
 export DISPLAY=$display
 for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
@@ -51,9 +57,13 @@ for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
 panel=$!
 pids+=($panel)
 sleep "$SETTLE"
-window=$(xwininfo -root -tree | grep '"Vornix Control Panel"' | head -1 | awk '{print $1}')
-if [ -n "$window" ]; then
-    import -window "$window" "$SHOT"
+# The root image cropped to the window's frame (without a window manager there is no frame).
+geometry=$(xwininfo -root -tree | grep '"Vornix Control Panel"' |
+    grep -oE '[0-9]+x[0-9]+\+-?[0-9]+\+-?[0-9]+ +\+-?[0-9]+\+-?[0-9]+' |
+    awk '{split($1, s, /[x+]/); split($2, p, /\+/); print s[1]*s[2], s[1] "x" s[2] "+" p[2] "+" p[3]}' |
+    sort -n | tail -1 | cut -d' ' -f2)
+if [ -n "$geometry" ]; then
+    import -window root -crop "$geometry" +repage "$SHOT"
 else
     import -window root "$SHOT"
 fi

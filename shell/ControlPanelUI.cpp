@@ -1,18 +1,36 @@
 #include "ControlPanelUI.h"
 
+#include "Controller.h"
+#include "ElidedLabel.h"
+#include "Images.h"
 #include "MessageDialog.h"
+#include "StatusTree.h"
+#include "ViewLogic.h"
+#include "service/ServicePanel.h"
+#include "core/Text.h"
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
 #include <QCommandLinkButton>
 #include <QFrame>
+#include <QGridLayout>
+#include <QGuiApplication>
 #include <QHBoxLayout>
-#include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPainter>
+#include <QScreen>
 #include <QScrollArea>
+#include <QScrollBar>
+#include <QShortcut>
 #include <QShowEvent>
-#include <QTreeWidget>
+#include <QToolButton>
 #include <QVBoxLayout>
+#include <QWheelEvent>
+#include <QWindowStateChangeEvent>
 
 #ifdef _WIN32
 #include <objbase.h>
@@ -22,28 +40,63 @@ namespace cv {
 
 namespace {
 
-QLabel* Heading(const QString& name, const QString& text, int pixelSize, QWidget* parent) {
+const QColor LinkBlue(70, 117, 160);
+
+QLabel* Text(const QString& name, const QString& text, QWidget* parent, bool bold = false,
+             int pixelSize = 0) {
     auto* l = new QLabel(text, parent);
     l->setObjectName(name);
-    QFont f = l->font();
-    f.setBold(true);
-    if (pixelSize > 0)
-        f.setPixelSize(pixelSize);
-    l->setFont(f);
+    if (bold || pixelSize) {
+        QFont f = l->font();
+        f.setBold(bold);
+        if (pixelSize)
+            f.setPixelSize(pixelSize);
+        l->setFont(f);
+    }
     return l;
 }
 
-QCommandLinkButton* ServiceButton(const QString& name, const QString& caption, QWidget* parent) {
+QLabel* Picture(const QString& name, const QPixmap& pixmap, QWidget* parent) {
+    auto* l = new QLabel(parent);
+    l->setObjectName(name);
+    l->setPixmap(pixmap);
+    l->setFixedSize(pixmap.size().isEmpty() ? QSize(16, 16) : pixmap.size());
+    return l;
+}
+
+QFrame* Rule(QWidget* parent) {
+    auto* r = new QFrame(parent);
+    r->setFixedHeight(1);
+    r->setStyleSheet(QStringLiteral("background-color: #d4dbe3;"));
+    return r;
+}
+
+QString LinkHtml(const QString& key, const QString& text) {
+    return QStringLiteral("<a href=\"%1\" style=\"color:#4675a0; text-decoration:none;\">%2</a>")
+        .arg(key, text.toHtmlEscaped());
+}
+
+QCommandLinkButton* CommandButton(const QString& name, const QString& caption, const QIcon& icon,
+                                  QWidget* parent) {
     auto* b = new QCommandLinkButton(caption, parent);
     b->setObjectName(name);
-    b->setMinimumHeight(41);
+    b->setIcon(icon);
+    b->setIconSize(QSize(24, 24));
+    b->setMinimumHeight(44);
     return b;
 }
 
 } // namespace
 
-TForm1::TForm1(TPlatform platform, QWidget* parent)
-    : QMainWindow(parent), FPlatform(std::move(platform)) {
+QEvent::Type TLogEntryEvent::EventType() {
+    static const auto type = static_cast<QEvent::Type>(QEvent::registerEventType(QEvent::User + 1));
+    return type;
+}
+
+TForm1::TForm1(TPlatform platform, QWidget* parent) : TForm1(std::move(platform), {}, parent) {}
+
+TForm1::TForm1(TPlatform platform, TOptions options, QWidget* parent)
+    : QMainWindow(parent), FPlatform(std::move(platform)), FOptions(options) {
 #ifdef _WIN32
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
 #endif
@@ -53,11 +106,21 @@ TForm1::TForm1(TPlatform platform, QWidget* parent)
     fShown = false;
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Vornix Control Panel"));
+    setWindowIcon(images::Application());
     BuildFrame();
 }
 
 TForm1::~TForm1() {
-    FService.reset(); // its polling thread stops before the controls go
+    if (FController)
+        FController->SaveSettings(frameGeometry().top(), frameGeometry().left(),
+                                  frameGeometry().height(), frameGeometry().width(),
+                                  isMaximized(), NotifyCheckbox->isChecked(), IsExpanded(),
+                                  BackupSourceEdit->text().toStdString(),
+                                  BackupTargetEdit->text().toStdString());
+    FSections.clear();
+    FService.reset(); // its polling thread stops
+    FController.reset(); // the status feed stops
+    FPanels.clear();
     if (FInstanceHandle)
         FPlatform.Windows->Unregister();
 #ifdef _WIN32
@@ -65,45 +128,35 @@ TForm1::~TForm1() {
 #endif
 }
 
+// ---------------------------------------------------------------- building the frame
+
 void TForm1::BuildFrame() {
+    images::LoadWindowFonts();
     QFont font(QStringLiteral("Tahoma"));
     font.setPointSize(8);
     setFont(font);
-    QPalette pal = palette();
-    pal.setColor(QPalette::Window, Qt::white);
-    setPalette(pal);
-    setAutoFillBackground(true);
+    setStyleSheet(QStringLiteral(
+        "QMainWindow, #Client, #ControlPanel, #AdditionalToolsContent { background: white; }"
+        "QCommandLinkButton { color: #1e3a55; }"
+        "QCommandLinkButton:disabled { color: #a0a0a0; }"
+        "QLabel { color: black; }"));
 
     auto* central = new QWidget(this);
     central->setObjectName(QStringLiteral("Client"));
     auto* outer = new QVBoxLayout(central);
     outer->setContentsMargins(0, 0, 0, 0);
     outer->setSpacing(0);
+    setCentralWidget(central);
 
-    MessagePanel = new QFrame(central);
-    MessagePanel->setObjectName(QStringLiteral("MessagePanel"));
-    MessagePanel->hide();
+    BuildMessagePanel();
     outer->addWidget(MessagePanel);
 
     auto* row = new QHBoxLayout();
     row->setContentsMargins(0, 0, 0, 0);
     row->setSpacing(0);
     outer->addLayout(row, 1);
-
     row->addWidget(BuildLeftColumn());
-
-    ExpandPanel = new QFrame(central);
-    ExpandPanel->setObjectName(QStringLiteral("ExpandPanel"));
-    ExpandPanel->setFixedWidth(30);
-    ExpandPanel->setMinimumHeight(400);
-    auto* strip = new QVBoxLayout(ExpandPanel);
-    auto* arrow = new QLabel(QStringLiteral("\u00BB"), ExpandPanel);
-    QFont af = arrow->font();
-    af.setPixelSize(16);
-    arrow->setFont(af);
-    arrow->setAlignment(Qt::AlignCenter);
-    strip->addWidget(arrow);
-    row->addWidget(ExpandPanel);
+    row->addWidget(BuildExpandPanel());
 
     AdditionalPanel = new QFrame(central);
     AdditionalPanel->setObjectName(QStringLiteral("AdditionalPanel"));
@@ -112,21 +165,44 @@ void TForm1::BuildFrame() {
     AdditionalToolsPanel = new QScrollArea(AdditionalPanel);
     AdditionalToolsPanel->setObjectName(QStringLiteral("AdditionalToolsPanel"));
     AdditionalToolsPanel->setFrameShape(QFrame::NoFrame);
+    AdditionalToolsPanel->setWidgetResizable(true);
+    AdditionalToolsPanel->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    AdditionalToolsPanel->verticalScrollBar()->setSingleStep(79);
+    AdditionalToolsPanel->verticalScrollBar()->setTracking(true);
+    AdditionalToolsPanel->setFocusPolicy(Qt::StrongFocus);
+    AdditionalToolsPanel->viewport()->installEventFilter(this);
+    auto* content = new QWidget(AdditionalToolsPanel);
+    content->setObjectName(QStringLiteral("AdditionalToolsContent"));
+    auto* sections = new QVBoxLayout(content);
+    sections->setContentsMargins(16, 12, 16, 12);
+    sections->setSpacing(0);
+    BuildSections(sections);
+    sections->addStretch(1);
+    AdditionalToolsPanel->setWidget(content);
     addLayout->addWidget(AdditionalToolsPanel);
     AdditionalPanel->hide();
     row->addWidget(AdditionalPanel, 1);
 
-    ProcessPanel = new QFrame(central);
-    ProcessPanel->setObjectName(QStringLiteral("ProcessPanel"));
-    ProcessPanel->hide();
+    ProcessPanel = BuildFullPanel(QStringLiteral("ProcessPanel"), QStringLiteral("BackPanel"),
+                                  QStringLiteral("BackImge"), QStringLiteral("BackLabel"));
     row->addWidget(ProcessPanel, 1);
-    LumoEditorPanel = new QFrame(central);
-    LumoEditorPanel->setObjectName(QStringLiteral("LumoEditorPanel"));
-    LumoEditorPanel->hide();
+    LumoEditorPanel = BuildFullPanel(QStringLiteral("LumoEditorPanel"), QStringLiteral("Panel2"),
+                                     QStringLiteral("Image1"), QStringLiteral("Label4"));
     row->addWidget(LumoEditorPanel, 1);
 
-    setCentralWidget(central);
-    resize(209 + 30, 825);
+    BuildMenu();
+
+    // The designed window: 921 by 825, at least 500 high; it starts as the left column and
+    // the strip until the layout is applied.
+    setMinimumHeight(500);
+    setMinimumWidth(MinimumClientWidth());
+    resize(921, 825);
+
+    auto* back = new QShortcut(QKeySequence(Qt::ALT | Qt::Key_Backspace), this);
+    connect(back, &QShortcut::activated, this, [this] {
+        if (ProcessPanel->isVisible())
+            Back();
+    });
 }
 
 QWidget* TForm1::BuildLeftColumn() {
@@ -134,53 +210,74 @@ QWidget* TForm1::BuildLeftColumn() {
     ControlPanel->setObjectName(QStringLiteral("ControlPanel"));
     ControlPanel->setFixedWidth(209);
     auto* col = new QVBoxLayout(ControlPanel);
-    col->setContentsMargins(8, 8, 8, 8);
+    col->setContentsMargins(10, 10, 6, 10);
+    col->setSpacing(6);
 
     ServiceButtonPanel = new QFrame(ControlPanel);
     ServiceButtonPanel->setObjectName(QStringLiteral("ServiceButtonPanel"));
     ServiceButtonPanel->setFocusPolicy(Qt::StrongFocus);
     auto* buttons = new QVBoxLayout(ServiceButtonPanel);
     buttons->setContentsMargins(0, 0, 0, 0);
-    StartButton = ServiceButton(QStringLiteral("StartButton"), QStringLiteral("Start"), this);
-    StopButton = ServiceButton(QStringLiteral("StopButton"), QStringLiteral("Stop"), this);
-    ForceButton = ServiceButton(QStringLiteral("ForceButton"), QStringLiteral("Force Stop"), this);
+    buttons->setSpacing(2);
+    StartButton = CommandButton(QStringLiteral("StartButton"), QStringLiteral("Start"),
+                                images::ButtonIcon(0), ServiceButtonPanel);
+    StopButton = CommandButton(QStringLiteral("StopButton"), QStringLiteral("Stop"),
+                               images::ButtonIcon(1), ServiceButtonPanel);
+    ForceButton = CommandButton(QStringLiteral("ForceButton"), QStringLiteral("Force Stop"),
+                                images::ButtonIcon(2), ServiceButtonPanel);
     buttons->addWidget(StartButton);
     buttons->addWidget(StopButton);
     buttons->addWidget(ForceButton);
+    connect(StartButton, &QCommandLinkButton::clicked, this, [this] { StartServiceBtnClick(); });
+    connect(StopButton, &QCommandLinkButton::clicked, this, [this] { StopServiceBtnClick(); });
+    connect(ForceButton, &QCommandLinkButton::clicked, this, [this] { ForceServiceBtnClick(); });
     col->addWidget(ServiceButtonPanel);
+    col->addSpacing(6);
 
     auto* panel1 = new QFrame(ControlPanel);
     panel1->setObjectName(QStringLiteral("Panel1"));
     auto* p1 = new QVBoxLayout(panel1);
-    p1->setContentsMargins(0, 0, 0, 0);
-    p1->addWidget(Heading(QStringLiteral("WebServerCertTitleLabel"),
-                          QStringLiteral("Web Server Certificate"), 0, panel1));
-    p1->addWidget(
-        Heading(QStringLiteral("SystemStatusTitleLabel"), QStringLiteral("System Status"), 0, panel1));
+    p1->setContentsMargins(4, 0, 0, 0);
+    p1->setSpacing(4);
+    p1->addWidget(Text(QStringLiteral("WebServerCertTitleLabel"),
+                       QStringLiteral("Web Server Certificate"), panel1, true));
+    auto* certRow = new QHBoxLayout();
+    certRow->setSpacing(6);
+    CurCertLabelImage = Picture(QStringLiteral("CurCertLabelImage"), images::Certificate(), panel1);
+    CertificateLinkLabel = Text(QStringLiteral("CertificateLinkLabel"), QString(), panel1);
+    CertificateLinkLabel->setTextInteractionFlags(Qt::TextBrowserInteraction);
+    CertificateLinkLabel->setWordWrap(true);
+    connect(CertificateLinkLabel, &QLabel::linkActivated, this, [this](const QString& key) {
+        if (key == QLatin1String("WebCertificate") && CanLeaveEditor())
+            OpenSection(HTTPConfigButton);
+    });
+    certRow->addWidget(CurCertLabelImage, 0, Qt::AlignTop);
+    certRow->addWidget(CertificateLinkLabel, 1);
+    p1->addLayout(certRow);
+    p1->addSpacing(8);
+    p1->addWidget(Text(QStringLiteral("SystemStatusTitleLabel"), QStringLiteral("System Status"),
+                       panel1, true));
     auto* statusRow = new QHBoxLayout();
-    ServiceStatusImage = new QLabel(panel1);
-    ServiceStatusImage->setObjectName(QStringLiteral("ServiceStatusImage"));
-    ServiceStatusImage->setFixedSize(16, 16);
-    ServiceLinkLabel = new QLabel(QStringLiteral("Status:"), panel1);
-    ServiceLinkLabel->setObjectName(QStringLiteral("ServiceLinkLabel"));
+    statusRow->setSpacing(6);
+    ServiceStatusImage = Picture(QStringLiteral("ServiceStatusImage"), images::Status(2), panel1);
+    ServiceLinkLabel = Text(QStringLiteral("ServiceLinkLabel"), QStringLiteral("Status:"), panel1);
     ServiceLinkLabel->setEnabled(false);
+    QPalette pal = ServiceLinkLabel->palette();
+    pal.setColor(QPalette::Disabled, QPalette::WindowText, Qt::black);
+    ServiceLinkLabel->setPalette(pal);
     statusRow->addWidget(ServiceStatusImage);
     statusRow->addWidget(ServiceLinkLabel, 1);
     p1->addLayout(statusRow);
     col->addWidget(panel1);
+    col->addSpacing(8);
 
     auto* systemInfo = new QFrame(ControlPanel);
     systemInfo->setObjectName(QStringLiteral("SystemInfo"));
     auto* si = new QVBoxLayout(systemInfo);
-    si->setContentsMargins(0, 0, 0, 0);
-    si->addWidget(Heading(QStringLiteral("Label11"), QStringLiteral("Applications"), 13, systemInfo));
-    TreeView1 = new QTreeWidget(systemInfo);
-    TreeView1->setObjectName(QStringLiteral("TreeView1"));
-    TreeView1->setHeaderHidden(true);
-    TreeView1->setRootIsDecorated(false);
-    TreeView1->setFrameShape(QFrame::NoFrame);
-    TreeView1->setFocusPolicy(Qt::NoFocus);
-    TreeView1->setIndentation(19);
+    si->setContentsMargins(4, 0, 0, 0);
+    si->setSpacing(4);
+    si->addWidget(Text(QStringLiteral("Label11"), QStringLiteral("Applications"), systemInfo, true, 13));
+    TreeView1 = new TApplicationsTree(systemInfo);
     si->addWidget(TreeView1, 1);
     col->addWidget(systemInfo, 1);
 
@@ -189,6 +286,366 @@ QWidget* TForm1::BuildLeftColumn() {
     col->addWidget(NotifyCheckbox);
     return ControlPanel;
 }
+
+QFrame* TForm1::BuildExpandPanel() {
+    ExpandPanel = new QFrame(this);
+    ExpandPanel->setObjectName(QStringLiteral("ExpandPanel"));
+    ExpandPanel->setFixedWidth(30);
+    ExpandPanel->setMinimumHeight(400);
+    ExpandPanel->setAutoFillBackground(true);
+    QPalette pal = ExpandPanel->palette();
+    pal.setColor(QPalette::Window, Qt::white);
+    ExpandPanel->setPalette(pal);
+    ExpandPanel->installEventFilter(this);
+    auto* strip = new QVBoxLayout(ExpandPanel);
+    strip->setContentsMargins(0, 0, 0, 0);
+    ExpandCaption = new QLabel(QStringLiteral("\u00BB"), ExpandPanel);
+    ExpandCaption->setObjectName(QStringLiteral("ExpandCaption"));
+    QFont f = ExpandCaption->font();
+    f.setPixelSize(16);
+    ExpandCaption->setFont(f);
+    ExpandCaption->setAlignment(Qt::AlignCenter);
+    ExpandCaption->setStyleSheet(QStringLiteral("color: #4675a0;"));
+    strip->addWidget(ExpandCaption);
+    return ExpandPanel;
+}
+
+TForm1::TSection TForm1::AddSection(QVBoxLayout* into, const QString& headerName,
+                                    const QString& buttonName, const QString& caption,
+                                    const QString& infoName) {
+    TSection s;
+    auto* content = into->parentWidget();
+    s.Header = new QFrame(content);
+    s.Header->setObjectName(headerName);
+    auto* h = new QVBoxLayout(s.Header);
+    h->setContentsMargins(0, 4, 0, 0);
+    h->setSpacing(0);
+    s.Button = new QCommandLinkButton(caption, s.Header);
+    s.Button->setObjectName(buttonName);
+    QFont bf = s.Button->font();
+    bf.setBold(true);
+    s.Button->setFont(bf);
+    s.Button->setIconSize(QSize(16, 16));
+    s.Button->setProperty("Tag", 0);
+    s.Button->installEventFilter(this);
+    h->addWidget(s.Button);
+    h->addWidget(Rule(s.Header));
+    into->addWidget(s.Header);
+    s.Info = new QFrame(content);
+    s.Info->setObjectName(infoName);
+    s.Info->hide();
+    into->addWidget(s.Info);
+    SetSectionImages(s.Button, false);
+    connect(s.Button, &QCommandLinkButton::clicked, this, [this, b = s.Button] { SectionClick(b); });
+    FAllSections.push_back(s);
+    return s;
+}
+
+void TForm1::BuildSections(QVBoxLayout* into) {
+    auto system = AddSection(into, QStringLiteral("SystemPanel"), QStringLiteral("SystemBtn"),
+                             QStringLiteral("System"), QStringLiteral("SystemInfoPanel"));
+    SystemBtn = system.Button;
+    BuildSystemInfo(system.Info);
+    auto http = AddSection(into, QStringLiteral("HTTPConfigPanel"),
+                           QStringLiteral("HTTPConfigButton"),
+                           QStringLiteral("Web Server Configuration"),
+                           QStringLiteral("HTTPConfigInfoPanel"));
+    HTTPConfigButton = http.Button;
+    new QVBoxLayout(http.Info);
+    auto config = AddSection(into, QStringLiteral("ConfigPanel"), QStringLiteral("ConfigurationBtn"),
+                             QStringLiteral("Configuration"), QStringLiteral("ConfigInfoPanel"));
+    ConfigurationBtn = config.Button;
+    BuildConfigInfo(config.Info);
+    auto product = AddSection(into, QStringLiteral("ProductSetupPanel"),
+                              QStringLiteral("ProductSetupBtn"), QStringLiteral("Product Setup"),
+                              QStringLiteral("ProductSetupInfoPanel"));
+    ProductSetupBtn = product.Button;
+    ProductSetupPanel = product.Header;
+    ProductSetupPanel->hide();
+    new QVBoxLayout(product.Info);
+    auto backup = AddSection(into, QStringLiteral("BackupPanel"), QStringLiteral("BackupBtn"),
+                             QStringLiteral("Disk Image Backup"), QStringLiteral("BackupInfoPanel"));
+    BackupBtn = backup.Button;
+    BuildBackupInfo(backup.Info);
+}
+
+void TForm1::BuildSystemInfo(QFrame* info) {
+    auto* grid = new QGridLayout(info);
+    grid->setContentsMargins(12, 10, 12, 14);
+    grid->setHorizontalSpacing(16);
+    grid->setVerticalSpacing(6);
+    struct {
+        const char* captionName;
+        const char* caption;
+        const char* valueName;
+        QLabel** value;
+    } rows[] = {
+        {"PackageCaption", "Package", "PackageLabel", &PackageLabel},
+        {"BaseSystemCaption", "Base System", "BaseSystemLabel", &BaseSystemLabel},
+        {"SystemIDCaption", "System ID", "SystemIdLabel", &SystemIdLabel},
+        {"StartupTimeCaption", "Startup Time", "StartupTimeLabel", &StartupTimeLabel},
+    };
+    int r = 0;
+    for (auto& row : rows) {
+        grid->addWidget(Text(row.captionName, row.caption, info), r, 0);
+        auto* value = Text(row.valueName, QStringLiteral("-"), info, true);
+        value->setFixedWidth(353);
+        *row.value = value;
+        grid->addWidget(value, r, 1);
+        ++r;
+    }
+    grid->addWidget(Text(QStringLiteral("KernelProcessesCaption"),
+                         QStringLiteral("Kernel Processes:"), info),
+                    r, 0);
+    KernelProcessesLabel = Text(QStringLiteral("KernelProcessesLabel"), QStringLiteral("0"), info, true);
+    grid->addWidget(KernelProcessesLabel, r++, 1);
+    grid->addWidget(Text(QStringLiteral("ScadaProcessesCaption"),
+                         QStringLiteral("Client Processes:"), info),
+                    r, 0);
+    ScadaProcessesLabel = Text(QStringLiteral("ScadaProcessesLabel"), QStringLiteral("0"), info, true);
+    grid->addWidget(ScadaProcessesLabel, r++, 1);
+    auto* link = Text(QStringLiteral("ProcessListLink"),
+                      LinkHtml(QStringLiteral("ProcessDetails"), QStringLiteral("Process List")), info);
+    link->setToolTip(QStringLiteral("View details about running Vornix processes."));
+    link->setTextInteractionFlags(Qt::TextBrowserInteraction);
+    connect(link, &QLabel::linkActivated, this, [this](const QString& key) {
+        if (key == QLatin1String("ProcessDetails"))
+            ShowPanel(ProcessPanel);
+    });
+    grid->addWidget(link, r, 0, 1, 2);
+    grid->setColumnStretch(2, 1);
+}
+
+void TForm1::BuildConfigInfo(QFrame* info) {
+    auto* v = new QVBoxLayout(info);
+    v->setContentsMargins(12, 10, 12, 14);
+    v->setSpacing(8);
+    auto* grid = new QGridLayout();
+    grid->setHorizontalSpacing(10);
+    grid->setVerticalSpacing(6);
+    grid->addWidget(Text(QStringLiteral("ServiceStartTypeLabel"),
+                         QStringLiteral("Service Start Type"), info),
+                    0, 0);
+    ServiceStartTypeCombo = new QComboBox(info);
+    ServiceStartTypeCombo->setObjectName(QStringLiteral("ServiceStartTypeCombo"));
+    ServiceStartTypeCombo->setEditable(true);
+    ServiceStartTypeCombo->addItems({QStringLiteral("Automatic"), QStringLiteral("Manual"),
+                                     QStringLiteral("Disabled")});
+    ServiceStartTypeCombo->setFixedWidth(120);
+    connect(ServiceStartTypeCombo, &QComboBox::editTextChanged, this,
+            [this](const QString&) { ServiceStartTypeChange(); });
+    grid->addWidget(ServiceStartTypeCombo, 0, 1);
+    grid->addWidget(Text(QStringLiteral("Label7"), QStringLiteral("Global Memory Pool Size"), info), 1, 0);
+    MemoryPoolSize = new QComboBox(info);
+    MemoryPoolSize->setObjectName(QStringLiteral("MemoryPoolSize"));
+    MemoryPoolSize->setEditable(true);
+    MemoryPoolSize->addItems({"256", "384", "512", "768", "1024", "1536", "2048", "2560"});
+    MemoryPoolSize->setProperty("Tag", 1);
+    MemoryPoolSize->setFixedWidth(120);
+    grid->addWidget(MemoryPoolSize, 1, 1);
+    grid->addWidget(Text(QStringLiteral("Label6"), QStringLiteral("MB"), info), 1, 2);
+    grid->addWidget(Text(QStringLiteral("Label8"), QStringLiteral("Max Private Memory Pool Size"), info), 2, 0);
+    PrivatePoolSize = new QComboBox(info);
+    PrivatePoolSize->setObjectName(QStringLiteral("PrivatePoolSize"));
+    PrivatePoolSize->setEditable(true);
+    PrivatePoolSize->addItems({"128", "256", "512"});
+    PrivatePoolSize->setProperty("Tag", 2);
+    PrivatePoolSize->setFixedWidth(120);
+    grid->addWidget(PrivatePoolSize, 2, 1);
+    grid->addWidget(Text(QStringLiteral("Label9"), QStringLiteral("MB"), info), 2, 2);
+    grid->setColumnStretch(3, 1);
+    v->addLayout(grid);
+
+    SizeWarning = new QFrame(info);
+    SizeWarning->setObjectName(QStringLiteral("SizeWarning"));
+    auto* sw = new QHBoxLayout(SizeWarning);
+    sw->setContentsMargins(0, 0, 0, 0);
+    sw->addWidget(Picture(QStringLiteral("SizeWarningImage"), images::Warning(), SizeWarning));
+    SizeWarningLabel = Text(QStringLiteral("SizeWarningLabel"), QStringLiteral("Requires Vornix restart"),
+                            SizeWarning);
+    sw->addWidget(SizeWarningLabel, 1);
+    SizeWarning->hide();
+    v->addWidget(SizeWarning);
+
+    struct {
+        const char* name;
+        const char* key;
+        const char* caption;
+    } links[] = {
+        {"EditKernelSetupLinkLabel", "EditKernelSetup", "Edit system configuration (KERNEL_SETUP.LUM)"},
+        {"EditStopSequenceLinkLabel", "EditStopSequence", "Edit shutdown program (STOP_SEQUENCE.LUM)"},
+        {"SysConfLinkLabel", "SysConf", "System configuration wizard..."},
+        {"ControllApplicationsLink", "Applications", "Control Corvane applications..."},
+        {"SupportLink", "Support", "System info logging..."},
+        {"PwLinkLabel", "ChangePw", "Change Corvane user password..."},
+        {"CyberSecurity", "CyberSecurity", "Cyber Security..."},
+    };
+    for (auto& l : links) {
+        auto* label = Text(l.name, LinkHtml(l.key, l.caption), info);
+        label->setTextInteractionFlags(Qt::TextBrowserInteraction);
+        v->addWidget(label);
+    }
+    auto* note = new QFrame(info);
+    note->setObjectName(QStringLiteral("ScmNotInstalledPanel"));
+    auto* nl = new QHBoxLayout(note);
+    nl->setContentsMargins(0, 0, 0, 0);
+    nl->addWidget(Picture(QStringLiteral("ScmNotInstalledImage"), images::Warning(), note));
+    nl->addWidget(Text(QStringLiteral("ScmNotInstalledLabel"),
+                       QStringLiteral("Warden Suite not installed"), note),
+                  1);
+    note->hide();
+    v->addWidget(note);
+}
+
+void TForm1::BuildBackupInfo(QFrame* info) {
+    auto* v = new QVBoxLayout(info);
+    v->setContentsMargins(12, 10, 12, 14);
+    v->setSpacing(8);
+    struct {
+        const char* name;
+        const char* key;
+        const char* caption;
+    } links[] = {
+        {"StartBackup", "StartBackup", "Start Disk Image Backup..."},
+        {"LinkLabel2", "StopBackup", "Stop Disk Image Backup..."},
+        {"LinkLabel3", "CheckBackup", "Check Disk Image Backup Status..."},
+    };
+    for (auto& l : links) {
+        auto* label = Text(l.name, LinkHtml(l.key, l.caption), info);
+        label->setTextInteractionFlags(Qt::TextBrowserInteraction);
+        v->addWidget(label);
+    }
+    auto* grid = new QGridLayout();
+    grid->setHorizontalSpacing(10);
+    grid->addWidget(Text(QStringLiteral("BackupSourceLabel"), QStringLiteral("Backup Source:"), info), 0, 0);
+    BackupSourceEdit = new QLineEdit(info);
+    BackupSourceEdit->setObjectName(QStringLiteral("BackupSourceEdit"));
+    grid->addWidget(BackupSourceEdit, 0, 1);
+    grid->addWidget(Text(QStringLiteral("BackupTargetLabel"), QStringLiteral("Backup Target:"), info), 1, 0);
+    BackupTargetEdit = new QLineEdit(info);
+    BackupTargetEdit->setObjectName(QStringLiteral("BackupTargetEdit"));
+    grid->addWidget(BackupTargetEdit, 1, 1);
+    grid->setColumnMinimumWidth(1, 260);
+    grid->setColumnStretch(2, 1);
+    v->addLayout(grid);
+
+    auto* warning = new QFrame(info);
+    warning->setObjectName(QStringLiteral("BackupWarningPanel"));
+    auto* wl = new QHBoxLayout(warning);
+    wl->setContentsMargins(0, 0, 0, 0);
+    wl->addWidget(Picture(QStringLiteral("BackupWarningImage"), images::Warning(), warning));
+    auto* wt = Text(QStringLiteral("BackupWarningLabel"),
+                    QStringLiteral("Source and Target must be defined"), warning);
+    wt->setStyleSheet(QStringLiteral("color: red;"));
+    wl->addWidget(wt, 1);
+    warning->hide();
+    v->addWidget(warning);
+
+    auto* box = new QFrame(info);
+    box->setObjectName(QStringLiteral("BackupInfoBox"));
+    box->setStyleSheet(QStringLiteral("#BackupInfoBox { background: #eef3f8; border: 1px solid #c9d6e3; }"));
+    auto* bl = new QHBoxLayout(box);
+    bl->setContentsMargins(8, 8, 8, 8);
+    bl->addWidget(Picture(QStringLiteral("BackupInfoImage"), images::Information(), box), 0, Qt::AlignTop);
+    auto* note = Text(QStringLiteral("BackupInfoLabel"),
+                      QStringLiteral("The consistency of a running Vornix application cannot be "
+                                     "guaranteed in the disk image backup. It is therefore "
+                                     "recommended to take the disk backup while Vornix is not "
+                                     "running or to take the application backup separately."),
+                      box);
+    note->setWordWrap(true);
+    bl->addWidget(note, 1);
+    v->addWidget(box);
+}
+
+void TForm1::BuildMessagePanel() {
+    MessagePanel = new QFrame(centralWidget());
+    MessagePanel->setObjectName(QStringLiteral("MessagePanel"));
+    MessagePanel->setAutoFillBackground(true);
+    MessagePanel->setProperty("Tag", 0);
+    auto* grid = new QGridLayout(MessagePanel);
+    grid->setContentsMargins(10, 6, 6, 6);
+    grid->setHorizontalSpacing(8);
+    MessageLabelHelp = Picture(QStringLiteral("MessageLabelHelp"), images::Help(), MessagePanel);
+    MessageLabelHelp->hide();
+    MessageLabel = new TElidedLabel(MessagePanel);
+    MessageLabel->setObjectName(QStringLiteral("MessageLabel"));
+    {
+        QFont f = MessageLabel->font();
+        f.setBold(true);
+        MessageLabel->setFont(f);
+    }
+    MessageLabel->setAlignment(Qt::AlignVCenter | Qt::AlignLeft);
+    MessageLabel->setMinimumWidth(50);
+    MessageLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    MessageHelpContext = Text(QStringLiteral("MessageHelpContext"), QString(), MessagePanel, true);
+    MessageHelpContext->setWordWrap(true);
+    MessageHelpContext->hide();
+    CloseMessageButton = new QToolButton(MessagePanel);
+    CloseMessageButton->setObjectName(QStringLiteral("CloseMessageButton"));
+    CloseMessageButton->setAutoRaise(true);
+    CloseMessageButton->setIcon(images::Close());
+    CloseMessageButton->setCursor(Qt::PointingHandCursor);
+    connect(CloseMessageButton, &QToolButton::clicked, this, [this] { CloseMessageButtonClick(); });
+    grid->addWidget(MessageLabelHelp, 0, 0, 2, 1, Qt::AlignTop);
+    grid->addWidget(MessageLabel, 0, 1);
+    grid->addWidget(MessageHelpContext, 1, 1);
+    grid->addWidget(CloseMessageButton, 0, 2, Qt::AlignTop | Qt::AlignRight);
+    grid->setColumnStretch(1, 1);
+    MessagePanel->hide();
+}
+
+QFrame* TForm1::BuildFullPanel(const QString& name, const QString& stripName,
+                               const QString& imageName, const QString& labelName) {
+    auto* panel = new QFrame(centralWidget());
+    panel->setObjectName(name);
+    auto* v = new QVBoxLayout(panel);
+    v->setContentsMargins(0, 0, 0, 0);
+    v->setSpacing(0);
+    auto* strip = new QFrame(panel);
+    strip->setObjectName(stripName);
+    strip->setFixedHeight(35);
+    strip->installEventFilter(this);
+    auto* h = new QHBoxLayout(strip);
+    h->setContentsMargins(10, 0, 10, 0);
+    h->setSpacing(8);
+    auto* image = Picture(imageName, images::Back(), strip);
+    image->installEventFilter(this);
+    auto* label = Text(labelName, QStringLiteral("Back"), strip, true, 16);
+    label->setStyleSheet(QStringLiteral("color: rgb(70, 117, 160);"));
+    label->installEventFilter(this);
+    h->addWidget(image);
+    h->addWidget(label);
+    h->addStretch(1);
+    v->addWidget(strip);
+    v->addWidget(Rule(panel));
+    auto* body = new QFrame(panel);
+    body->setObjectName(name + QStringLiteral("Body"));
+    new QVBoxLayout(body);
+    v->addWidget(body, 1);
+    if (name == QLatin1String("ProcessPanel"))
+        BackPanel = strip;
+    else
+        Panel2 = strip;
+    panel->hide();
+    return panel;
+}
+
+void TForm1::BuildMenu() {
+    MainMenu1 = new QMenuBar(this);
+    MainMenu1->setObjectName(QStringLiteral("MainMenu1"));
+    auto* file = MainMenu1->addMenu(QStringLiteral("&File"));
+    auto* back = file->addAction(QStringLiteral("&Back"));
+    back->setShortcut(QKeySequence(Qt::ALT | Qt::Key_Backspace));
+    back->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    connect(back, &QAction::triggered, this, [this] { Back(); });
+    MainMenu1->addMenu(QStringLiteral("&Edit"));
+    MainMenu1->addMenu(QStringLiteral("Find"));
+    setMenuBar(MainMenu1);
+    MainMenu1->hide(); // attached only while the editor shows
+}
+
+// ---------------------------------------------------------------- start-up and shut-down
 
 bool TForm1::CanRunAsAdmin() {
     if (!FPlatform.System->IsNtPlatform())
@@ -223,21 +680,390 @@ void TForm1::showEvent(QShowEvent* event) {
 }
 
 void TForm1::FirstShow() {
-    FService = std::make_unique<TCvService>(FPlatform.Services, [this] { UpdateServiceStatus(); });
+    // Guarded from the start: applying the layout below shows panels and changes the state.
     fShown = true;
+    FMaximized = false;
+    FEnlargedWidth = 750;
+    MainMenu1->hide();
+    ResolveFolders();
+    CreateNotifyMutex();
+    FService = std::make_unique<TCvService>(FPlatform.Services, [this] { UpdateServiceStatus(); },
+                                            TCvService::DefaultForceBoundMs, FOptions.ServicePollMs);
+    FSections = {SystemBtn, HTTPConfigButton, ConfigurationBtn};
+    CreateProcessList();
+    FPanels = {AdditionalPanel, ProcessPanel, LumoEditorPanel};
+    FController = std::make_unique<TControlPanelController>(*this, FPlatform, FOptions.LogServicePort);
+    CreateParameterFileEditor();
+    SetBackupHints();
 }
+
+void TForm1::closeEvent(QCloseEvent* event) {
+    if (!QuerySaveEditor()) {
+        event->ignore();
+        return;
+    }
+    QMainWindow::closeEvent(event);
+}
+
+// ---------------------------------------------------------------- navigation
+
+void TForm1::ShowPanel(QWidget* panel) {
+    for (auto* p : FPanels)
+        p->hide();
+    if (panel == LumoEditorPanel)
+        MainMenu1->show();
+    else
+        MainMenu1->hide();
+    panel->show();
+    panel->setFocus();
+    if (panel == AdditionalPanel)
+        AdditionalToolsPanel->setFocus();
+    if (!IsExpanded())
+        ToggleExpand();
+}
+
+void TForm1::OpenSection(QCommandLinkButton* button) {
+    for (auto* b : FSections) {
+        const int tag = b->property("Tag").toInt();
+        if (b == button ? tag == 0 : tag == 1)
+            b->click();
+    }
+    ShowPanel(AdditionalPanel);
+}
+
+bool TForm1::IsExpanded() const { return ExpandCaption->text() == QStringLiteral("\u00AB"); }
+
+int TForm1::MinimumClientWidth() const { return 209 + 30; }
+
+int TForm1::FrameWidthExtra() const { return frameGeometry().width() - width(); }
+
+void TForm1::SetClientWidth(int w) { resize(w, height()); }
+
+bool TForm1::ToggleExpand() {
+    if (IsExpanded()) {
+        ExpandCaption->setText(QStringLiteral("\u00BB"));
+        ExpandPanel->setFrameShape(QFrame::NoFrame);
+        if (!isMaximized())
+            FEnlargedWidth = width();
+        setMaximumWidth(minimumWidth());
+        SetClientWidth(minimumWidth());
+        return false;
+    }
+    ExpandCaption->setText(QStringLiteral("\u00AB"));
+    ExpandPanel->setFrameShape(QFrame::StyledPanel);
+    setMaximumWidth(QWIDGETSIZE_MAX);
+    int w = FEnlargedWidth;
+    if (isMaximized() && screen())
+        w = screen()->geometry().width();
+    SetClientWidth(std::max(w, 750));
+    return true;
+}
+
+void TForm1::Back() {
+    if (CanLeaveEditor())
+        ShowPanel(AdditionalPanel);
+}
+
+bool TForm1::CanLeaveEditor() { return true; }
+
+bool TForm1::QuerySaveEditor() { return true; }
+
+void TForm1::SectionClick(QCommandLinkButton* button) {
+    const int tag = button->property("Tag").toInt() == 1 ? 0 : 1;
+    button->setProperty("Tag", tag);
+    SetSectionImages(button, button->underMouse());
+    for (auto& s : FAllSections)
+        if (s.Button == button)
+            s.Info->setVisible(tag == 1);
+}
+
+void TForm1::SetSectionImages(QCommandLinkButton* button, bool hot) {
+    const bool open = button->property("Tag").toInt() == 1;
+    // Closed: image 1, hot 0. Open: image 3, hot 2.
+    button->setIcon(QIcon(images::UpDown(open ? (hot ? 2 : 3) : (hot ? 0 : 1))));
+}
+
+void TForm1::ExpandPanelClick() {
+    if (!CanLeaveEditor())
+        return;
+    if (ToggleExpand())
+        OpenSection(SystemBtn);
+    AdditionalToolsPanel->viewport()->update();
+}
+
+void TForm1::changeEvent(QEvent* event) {
+    QMainWindow::changeEvent(event);
+    if (event->type() != QEvent::WindowStateChange)
+        return;
+    if (windowState() & Qt::WindowMaximized) {
+        FMaximized = true;
+    } else if (!(windowState() & Qt::WindowMinimized) && FMaximized) {
+        FMaximized = false;
+        const int wanted = std::max(FEnlargedWidth, 750);
+        if (IsExpanded() && width() < wanted)
+            SetClientWidth(wanted);
+    }
+}
+
+bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+    const auto type = event->type();
+    if (watched == ExpandPanel) {
+        if (type == QEvent::MouseButtonRelease) {
+            ExpandPanelClick();
+            return true;
+        }
+        if (type == QEvent::Enter || type == QEvent::Leave) {
+            QPalette pal = ExpandPanel->palette();
+            pal.setColor(QPalette::Window, type == QEvent::Enter
+                                               ? palette().color(QPalette::Button)
+                                               : QColor(Qt::white));
+            ExpandPanel->setPalette(pal);
+            ExpandPanel->setCursor(type == QEvent::Enter ? Qt::PointingHandCursor : Qt::ArrowCursor);
+        }
+        return false;
+    }
+    if (watched == AdditionalToolsPanel->viewport() && type == QEvent::Wheel) {
+        const bool listOpen = (MemoryPoolSize && MemoryPoolSize->view()->isVisible()) ||
+                              (PrivatePoolSize && PrivatePoolSize->view()->isVisible());
+        if (listOpen)
+            return false;
+        auto* wheel = static_cast<QWheelEvent*>(event);
+        auto* bar = AdditionalToolsPanel->verticalScrollBar();
+        bar->setValue(bar->value() + (wheel->angleDelta().y() > 0 ? -10 : 10));
+        return true;
+    }
+    for (auto& s : FAllSections) {
+        if (watched == s.Button && (type == QEvent::Enter || type == QEvent::Leave)) {
+            SetSectionImages(s.Button, type == QEvent::Enter);
+            return false;
+        }
+    }
+    // The header strips of the full-size panels: Back, with the hand cursor over them.
+    auto* w = qobject_cast<QWidget*>(watched);
+    QWidget* strip = nullptr;
+    for (QWidget* s : {static_cast<QWidget*>(BackPanel), static_cast<QWidget*>(Panel2)})
+        if (s && w && (w == s || s->isAncestorOf(w)))
+            strip = s;
+    if (strip) {
+        if (type == QEvent::Enter)
+            QApplication::setOverrideCursor(Qt::PointingHandCursor);
+        else if (type == QEvent::Leave)
+            QApplication::restoreOverrideCursor();
+        else if (type == QEvent::MouseButtonRelease) {
+            Back();
+            return true;
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+// ---------------------------------------------------------------- layout and messages
+
+void TForm1::UpdatePosition(int32_t top, int32_t left, int32_t height, int32_t width,
+                            bool maximized, bool runNotify, bool extended, bool productSetup,
+                            const std::string& source, const std::string& target) {
+    ProductSetupPanel->setVisible(productSetup);
+    const QSize frameExtra = frameGeometry().size() - size();
+    move(left, top);
+    resize(std::max(width - frameExtra.width(), MinimumClientWidth()),
+           std::max(height - frameExtra.height(), 500));
+    setMinimumWidth(MinimumClientWidth());
+    if (!extended)
+        setMaximumWidth(MinimumClientWidth());
+    if (maximized)
+        setWindowState(windowState() | Qt::WindowMaximized);
+    else
+        setWindowState(windowState() & ~Qt::WindowMaximized);
+    if (extended) {
+        FEnlargedWidth = width - frameExtra.width();
+        ExpandPanelClick();
+    }
+    if (runNotify)
+        NotifyCheckbox->setChecked(true);
+    BackupTargetEdit->setText(QString::fromStdString(target));
+    BackupSourceEdit->setText(QString::fromStdString(source));
+    // Onto the monitor when partly outside it.
+    QScreen* s = QGuiApplication::screenAt(frameGeometry().center());
+    if (!s)
+        s = QGuiApplication::primaryScreen();
+    if (s) {
+        const QRect avail = s->availableGeometry();
+        QRect g = frameGeometry();
+        if (!avail.contains(g)) {
+            g.moveLeft(std::clamp(g.left(), avail.left(), std::max(avail.left(), avail.right() - g.width() + 1)));
+            g.moveTop(std::clamp(g.top(), avail.top(), std::max(avail.top(), avail.bottom() - g.height() + 1)));
+            move(g.topLeft());
+        }
+    }
+    ServiceButtonPanel->setFocus();
+    if (StopButton->isEnabled())
+        StopButton->setFocus();
+    if (StartButton->isEnabled())
+        StartButton->setFocus();
+}
+
+void TForm1::ShowMessage(uint8_t kind, const std::string& text, int32_t eventNumber) {
+    const TMessageBarContent c = ComputeMessageBar(kind, text, eventNumber);
+    if (!c.Show)
+        return;
+    const QColor bar(c.Colour.R, c.Colour.G, c.Colour.B);
+    const QColor fore(c.TextColour.R, c.TextColour.G, c.TextColour.B);
+    QPalette pal = MessagePanel->palette();
+    pal.setColor(QPalette::Window, bar);
+    MessagePanel->setPalette(pal);
+    const QString style = QStringLiteral("color: %1;").arg(fore.name());
+    MessageLabel->setStyleSheet(style);
+    MessageHelpContext->setStyleSheet(style);
+    MessageHelpContext->clear();
+    const QString label = QString::fromStdString(c.Label);
+    MessageLabel->setText(label);
+    MessageLabel->setToolTip(label);
+    MessageHelpContext->setText(QString::fromStdString(c.HelpContext));
+    MessagePanel->show();
+    MessagePanel->setProperty("Tag", kind);
+    MessageHelpContext->setVisible(c.ShowHelpContext);
+    MessageLabelHelp->setVisible(c.ShowHelpImage);
+}
+
+void TForm1::CloseMessageButtonClick() {
+    MessageLabelHelp->hide();
+    MessageHelpContext->hide();
+    MessagePanel->hide();
+}
+
+bool TForm1::event(QEvent* event) {
+    if (event->type() == TLogEntryEvent::EventType()) {
+        auto* e = static_cast<TLogEntryEvent*>(event);
+        std::unique_ptr<TLogEntry> entry = std::move(e->Entry); // freed in every case
+        if (entry && entry->Level >= 1 && entry->Level <= 4)
+            ShowMessage(entry->Level, entry->Text, e->EventNumber);
+        return true;
+    }
+    return QMainWindow::event(event);
+}
+
+// ---------------------------------------------------------------- status view
+
+void TForm1::StatusUpdate(const std::string&, const std::string&) {}
+
+void TForm1::SysInfoUpdate(TSysInfo sysInfo) {
+    struct {
+        const std::string& value;
+        QLabel* label;
+    } fields[] = {{sysInfo.Package, PackageLabel},
+                  {sysInfo.BaseSystem, BaseSystemLabel},
+                  {sysInfo.StartupTime, StartupTimeLabel},
+                  {sysInfo.SystemID, SystemIdLabel}};
+    for (auto& f : fields) {
+        const std::string v = Trim(f.value);
+        if (!v.empty())
+            f.label->setText(QString::fromStdString(v));
+    }
+}
+
+void TForm1::AplStatesUpdate(const TApplicationStates* aplStates) {
+    TreeView1->AplStatesUpdate(aplStates);
+}
+
+// ---------------------------------------------------------------- service panel
+
+namespace {
+// The hourglass while a service call runs on the main thread.
+struct TWaitCursor {
+    TWaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~TWaitCursor() { QApplication::restoreOverrideCursor(); }
+};
+} // namespace
 
 void TForm1::UpdateServiceStatus() {
     if (!FService)
         return;
     const int32_t state = FService->Status();
     const bool running = FService->ServiceRunning();
-    StartButton->setEnabled(state == int32_t(SERVICE_STOPPED) && FService->ServiceCanBeStarted());
-    StopButton->setEnabled(state == int32_t(SERVICE_RUNNING));
-    ForceButton->setEnabled(running);
+    if (!running)
+        ServiceStoppedHook();
+    const TServiceButtons b =
+        ComputeServiceButtons(state, FService->ServiceCanBeStarted(), FKernelProcesses);
+    StartButton->setEnabled(b.Start);
+    StopButton->setEnabled(b.Stop);
+    ForceButton->setEnabled(b.Force);
     std::string text;
     FService->GetServiceStatusString(text);
     ServiceLinkLabel->setText(QString::fromStdString(text));
+    ShowServiceStatusIcon(running, text);
+    std::string startType;
+    FService->GetServiceStartTypeString(startType);
+    {
+        const QSignalBlocker block(ServiceStartTypeCombo);
+        ServiceStartTypeCombo->setEditText(QString::fromStdString(startType));
+    }
+    if (startType == "Unavailable")
+        ServiceStartTypeCombo->setEnabled(false); // nothing enables it again
+    if (StartButton->isEnabled())
+        AplStatesUpdate(nullptr);
 }
+
+void TForm1::ShowServiceStatusIcon(bool running, const std::string& text) {
+    const QPixmap status = images::Status(running ? 0 : 2);
+    ServiceStatusImage->setPixmap(status);
+    // No taskbar overlay here: the window icon carries the status in its corner instead.
+    QPixmap icon = images::Application().pixmap(64, 64);
+    {
+        QPainter p(&icon);
+        p.setRenderHint(QPainter::SmoothPixmapTransform);
+        p.drawPixmap(QRect(30, 30, 34, 34), status);
+    }
+    setWindowIcon(QIcon(icon));
+    ServiceStatusImage->setToolTip(QString::fromStdString(text));
+}
+
+void TForm1::StartServiceBtnClick() {
+    if (!ConfirmCertificateBeforeStart())
+        return;
+    RetakeOriginalPoolSizes();
+    CloseMessageButtonClick();
+    LaunchNotifyIfWanted();
+    TWaitCursor wait;
+    FService->Start();
+}
+
+void TForm1::StopServiceBtnClick() {
+    if (CenteredMessageDialog(this, QStringLiteral("Do you want to stop Corvane X Service?"),
+                              TMsgDlgType::mtWarning,
+                              QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
+        return;
+    TWaitCursor wait;
+    FService->Stop();
+}
+
+void TForm1::ForceServiceBtnClick() {
+    if (CenteredMessageDialog(this, QStringLiteral("Do you want to force immediate Corvane X shutdown?"),
+                              TMsgDlgType::mtWarning,
+                              QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
+        return;
+    TWaitCursor wait;
+    if (FService->ServiceRunning())
+        FService->Force();
+    TerminateSystemProcesses();
+}
+
+void TForm1::ServiceStartTypeChange() {
+    if (!FService)
+        return;
+    // Raises the state change event either way, so a refused or typed value is undone at once.
+    FService->ChangeServiceStartType(
+        TCvService::GetServiceStartTypeConstant(ServiceStartTypeCombo->currentText().toStdString()));
+}
+
+bool TForm1::ConfirmCertificateBeforeStart() { return true; }
+void TForm1::ResolveFolders() {}
+void TForm1::CreateNotifyMutex() {}
+void TForm1::CreateProcessList() {}
+void TForm1::CreateParameterFileEditor() {}
+void TForm1::SetBackupHints() {}
+void TForm1::RetakeOriginalPoolSizes() {}
+void TForm1::LaunchNotifyIfWanted() {}
+void TForm1::TerminateSystemProcesses() {}
+void TForm1::ServiceStoppedHook() {}
 
 } // namespace cv

@@ -1,26 +1,58 @@
 #pragma once
 // The main window TForm1: the frame that composes the left column, the expand strip, the
-// sections area and the full-size panels. Logic lives in the Qt-free units it drives.
+// sections area and the full-size panels, the message bar and the navigation between them.
+// Logic lives in the Qt-free units it drives; this class shows state and forwards actions.
+#include "ControlPanelView.h"
 #include "platform/Platform.h"
 #include "service/ServiceStatus.h"
 
+#include <QEvent>
 #include <QMainWindow>
+#include <QPointer>
 #include <memory>
+#include <vector>
 
-class QCommandLinkButton;
 class QCheckBox;
+class QComboBox;
+class QCommandLinkButton;
 class QFrame;
 class QLabel;
+class QLineEdit;
+class QMenuBar;
 class QScrollArea;
-class QTreeWidget;
+class QToolButton;
 class QVBoxLayout;
 
 namespace cv {
 
-class TForm1 : public QMainWindow {
+class TApplicationsTree;
+class TControlPanelController;
+
+// A log entry handed to the window by the event log listener; the posted event owns it.
+struct TLogEntry {
+    std::string Text;
+    uint8_t Level = 0;
+};
+
+class TLogEntryEvent : public QEvent {
+public:
+    static QEvent::Type EventType();
+    TLogEntryEvent(int32_t eventNumber, std::unique_ptr<TLogEntry> entry)
+        : QEvent(EventType()), EventNumber(eventNumber), Entry(std::move(entry)) {}
+    int32_t EventNumber;
+    std::unique_ptr<TLogEntry> Entry;
+};
+
+class TForm1 : public QMainWindow, public IControlPanelView {
     Q_OBJECT
 public:
+    struct TOptions {
+        uint16_t LogServicePort = 21850;
+        int ServicePollMs = 1000;
+    };
+
     explicit TForm1(TPlatform platform, QWidget* parent = nullptr);
+    TForm1(TPlatform platform, TOptions options, QWidget* parent = nullptr);
     ~TForm1() override;
 
     // True when the local service manager opens with full rights; otherwise says so.
@@ -29,41 +61,148 @@ public:
     uint32_t InstanceHandle();
     void RestoreAndRaise();
 
-    TCvService* Service() const { return FService.get(); }
-    const TPlatform& Platform() const { return FPlatform; }
+    // Navigation.
+    void ShowPanel(QWidget* panel);
+    void OpenSection(QCommandLinkButton* button);
+    bool IsExpanded() const;
+    bool ToggleExpand();
+    void Back();
+    bool CanLeaveEditor();
+    bool QuerySaveEditor();
+
+    // IControlPanelView.
+    void StatusUpdate(const std::string& key, const std::string& value) override;
+    void SysInfoUpdate(TSysInfo sysInfo) override;
+    void AplStatesUpdate(const TApplicationStates* aplStates) override;
+    void ShowMessage(uint8_t kind, const std::string& text, int32_t eventNumber) override;
+    void UpdatePosition(int32_t top, int32_t left, int32_t height, int32_t width, bool maximized,
+                        bool runNotify, bool extended, bool productSetup, const std::string& source,
+                        const std::string& target) override;
 
     void UpdateServiceStatus();
+    void StartServiceBtnClick();
+    void StopServiceBtnClick();
+    void ForceServiceBtnClick();
+    void ServiceStartTypeChange();
+
+    TCvService* Service() const { return FService.get(); }
+    TControlPanelController* Controller() const { return FController.get(); }
+    const TPlatform& Platform() const { return FPlatform; }
+    int EnlargedWidth() const { return FEnlargedWidth; }
+    bool WasMaximized() const { return FMaximized; }
 
 protected:
     void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    struct TSection {
+        QFrame* Header = nullptr;
+        QCommandLinkButton* Button = nullptr;
+        QFrame* Info = nullptr;
+    };
+
     void BuildFrame();
     QWidget* BuildLeftColumn();
+    QFrame* BuildExpandPanel();
+    void BuildSections(QVBoxLayout* into);
+    TSection AddSection(QVBoxLayout* into, const QString& headerName, const QString& buttonName,
+                        const QString& caption, const QString& infoName);
+    void BuildSystemInfo(QFrame* info);
+    void BuildConfigInfo(QFrame* info);
+    void BuildBackupInfo(QFrame* info);
+    void BuildMessagePanel();
+    QFrame* BuildFullPanel(const QString& name, const QString& stripName,
+                           const QString& imageName, const QString& labelName);
+    void BuildMenu();
+
     void FirstShow();
+    void SectionClick(QCommandLinkButton* button);
+    void SetSectionImages(QCommandLinkButton* button, bool hot);
+    void ExpandPanelClick();
+    void CloseMessageButtonClick();
+    void ShowServiceStatusIcon(bool running, const std::string& text);
+    // Steps other sections fill in.
+    bool ConfirmCertificateBeforeStart();
+    void ResolveFolders();
+    void CreateNotifyMutex();
+    void CreateProcessList();
+    void CreateParameterFileEditor();
+    void SetBackupHints();
+    void RetakeOriginalPoolSizes();
+    void LaunchNotifyIfWanted();
+    void TerminateSystemProcesses();
+    void ServiceStoppedHook();
+    void SetClientWidth(int width);
+    int FrameWidthExtra() const;
+    int MinimumClientWidth() const;
 
     TPlatform FPlatform;
+    TOptions FOptions;
     bool fShown = false;
     bool FRunningIn64Bit = false;
     std::string FWindowsFolder;
     uint32_t FInstanceHandle = 0;
+    int FEnlargedWidth = 750;
+    bool FMaximized = false;
+    int32_t FKernelProcesses = 0;
     std::unique_ptr<TCvService> FService;
+    std::unique_ptr<TControlPanelController> FController;
+    std::vector<QCommandLinkButton*> FSections;
+    std::vector<QWidget*> FPanels;
+    std::vector<TSection> FAllSections;
 
+    // The left column.
     QFrame* ControlPanel = nullptr;
     QFrame* ServiceButtonPanel = nullptr;
     QCommandLinkButton* StartButton = nullptr;
     QCommandLinkButton* StopButton = nullptr;
     QCommandLinkButton* ForceButton = nullptr;
-    QLabel* ServiceLinkLabel = nullptr;
+    QLabel* CurCertLabelImage = nullptr;
+    QLabel* CertificateLinkLabel = nullptr;
     QLabel* ServiceStatusImage = nullptr;
-    QTreeWidget* TreeView1 = nullptr;
+    QLabel* ServiceLinkLabel = nullptr;
+    TApplicationsTree* TreeView1 = nullptr;
     QCheckBox* NotifyCheckbox = nullptr;
+    // The strip and the areas right of it.
     QFrame* ExpandPanel = nullptr;
+    QLabel* ExpandCaption = nullptr;
     QFrame* AdditionalPanel = nullptr;
     QScrollArea* AdditionalToolsPanel = nullptr;
     QFrame* ProcessPanel = nullptr;
     QFrame* LumoEditorPanel = nullptr;
+    QFrame* BackPanel = nullptr;
+    QFrame* Panel2 = nullptr;
+    // Sections.
+    QCommandLinkButton* SystemBtn = nullptr;
+    QCommandLinkButton* HTTPConfigButton = nullptr;
+    QCommandLinkButton* ConfigurationBtn = nullptr;
+    QCommandLinkButton* ProductSetupBtn = nullptr;
+    QCommandLinkButton* BackupBtn = nullptr;
+    QFrame* ProductSetupPanel = nullptr;
+    QLabel* PackageLabel = nullptr;
+    QLabel* BaseSystemLabel = nullptr;
+    QLabel* SystemIdLabel = nullptr;
+    QLabel* StartupTimeLabel = nullptr;
+    QLabel* KernelProcessesLabel = nullptr;
+    QLabel* ScadaProcessesLabel = nullptr;
+    QComboBox* ServiceStartTypeCombo = nullptr;
+    QComboBox* MemoryPoolSize = nullptr;
+    QComboBox* PrivatePoolSize = nullptr;
+    QFrame* SizeWarning = nullptr;
+    QLabel* SizeWarningLabel = nullptr;
+    QLineEdit* BackupSourceEdit = nullptr;
+    QLineEdit* BackupTargetEdit = nullptr;
+    // The message bar.
     QFrame* MessagePanel = nullptr;
+    QLabel* MessageLabel = nullptr;
+    QToolButton* CloseMessageButton = nullptr;
+    QLabel* MessageLabelHelp = nullptr;
+    QLabel* MessageHelpContext = nullptr;
+    QMenuBar* MainMenu1 = nullptr;
 };
 
 } // namespace cv
