@@ -1,11 +1,14 @@
 #include "platform/Platform.h"
 
 #include "PosixInstanceBlock.h"
+#include "PosixNamedMutex.h"
 #include "PosixProcessTable.h"
+#include "PosixShell.h"
 #include "PosixSystemInfo.h"
 #include "PosixTcpClient.h"
 #include "PosixWindowActivator.h"
 #include "platform/Unavailable.h"
+#include "platform/sandbox/SandboxRegistry.h"
 #include "platform/sandbox/SandboxServiceManager.h"
 
 #include <cstdlib>
@@ -24,10 +27,14 @@ TPlatform CreatePlatform() {
     p.Instances = std::make_shared<TPosixInstanceBlock>();
     p.Windows = std::make_shared<TPosixWindowActivator>();
     p.Processes = std::make_shared<TPosixProcessTable>();
+    p.Mutexes = std::make_shared<TPosixNamedMutex>();
     p.Tcp = std::make_shared<TPosixTcpClient>();
+    p.Shell = std::make_shared<TPosixShell>();
     // The Windows-only facilities exist only inside a sandbox.
-    if (!sandbox.empty())
+    if (!sandbox.empty()) {
         p.Services = std::make_shared<TSandboxServiceManager>(sandbox);
+        p.Registry = std::make_shared<TSandboxRegistry>(sandbox);
+    }
     FillUnavailable(p);
     return p;
 }

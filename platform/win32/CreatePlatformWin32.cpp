@@ -2,8 +2,11 @@
 #include "platform/Unavailable.h"
 
 #include "Win32InstanceBlock.h"
+#include "Win32NamedMutex.h"
 #include "Win32ProcessTable.h"
+#include "Win32Registry.h"
 #include "Win32ServiceManager.h"
+#include "Win32Shell.h"
 #include "Win32SystemInfo.h"
 #include "Win32TcpClient.h"
 #include "Win32WindowActivator.h"
@@ -19,10 +22,13 @@ TPlatform CreatePlatform() {
     TPlatform p;
     p.Services = std::make_shared<TWin32ServiceManager>();
     p.Processes = std::make_shared<TWin32ProcessTable>();
+    p.Mutexes = std::make_shared<TWin32NamedMutex>();
     p.Instances = std::make_shared<TWin32InstanceBlock>();
     p.Windows = std::make_shared<TWin32WindowActivator>();
     p.System = std::make_shared<TWin32SystemInfo>();
     p.Tcp = std::make_shared<TWin32TcpClient>();
+    p.Registry = std::make_shared<TWin32Registry>();
+    p.Shell = std::make_shared<TWin32Shell>();
     FillUnavailable(p);
     return p;
 }

@@ -56,10 +56,34 @@ TSandbox::TSandbox(const std::vector<std::string>& initArgs) {
         throw std::runtime_error("corvane-sim init failed");
 }
 
+namespace {
+
+// Every process whose executable lies in the folder: the simulated system's programs, also
+// those a killed service left behind.
+void KillProcessesFrom(const std::string& folder) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    // Incremented with an error code: a destructor must not throw when /proc changes meanwhile.
+    for (fs::directory_iterator it("/proc", ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        if (name.empty() || name.find_first_not_of("0123456789") != std::string::npos)
+            continue;
+        std::error_code linkError;
+        const std::string exe = fs::read_symlink(it->path() / "exe", linkError).string();
+        if (!linkError && exe.compare(0, folder.size() + 1, folder + "/") == 0)
+            kill(std::stoi(name), SIGKILL);
+    }
+}
+
+} // namespace
+
 TSandbox::~TSandbox() {
     int pid = cv::TSandboxServiceManager::ServiceProcessId(FDir, "Corvane");
-    if (pid > 0)
+    if (pid > 0) {
+        kill(-pid, SIGKILL); // the service leads its own process group, with its children
         kill(pid, SIGKILL);
+    }
+    KillProcessesFrom(FDir);
     std::error_code ec;
     std::filesystem::remove_all(FDir, ec);
 }

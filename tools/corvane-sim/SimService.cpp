@@ -1,7 +1,11 @@
 // corvane-sim service: the "Corvane" service process of a sandbox. It boots, runs until it is
 // asked to stop (control 1) or to shut down at once (control 200), and then reports Stopped.
 // "Hung" (--hung, or the sandbox's sim/hung flag) ignores both, so a forced stop can time out.
+// While it runs, the system's kernel processes run from the install folder; they end with the
+// service, except when it hangs or the sandbox's sim/leave-kernel flag says the shutdown
+// leaves them behind.
 #include "Sim.h"
+#include "SimProcesses.h"
 
 #include "platform/FileSystem.h"
 #include "platform/ServiceManager.h"
@@ -41,6 +45,10 @@ int RunService(int argc, char** argv) {
         host.SetStatus(cv::SERVICE_START_PENDING, cp, 1000);
         Sleep(150);
     }
+    sim::EnsureServiceAccount();
+    sim::TKernelProcesses kernel(sandbox);
+    if (!gTerminate)
+        kernel.Start();
     host.SetStatus(cv::SERVICE_RUNNING);
     std::printf("service %s running\n", name.c_str());
     std::fflush(stdout);
@@ -64,8 +72,12 @@ int RunService(int argc, char** argv) {
             Sleep(120);
             continue;
         }
+        kernel.Reap();
         Sleep(50);
     }
+    if (cv::FileExists(sandbox + "/sim/leave-kernel"))
+        kernel.Abandon();
+    kernel.Stop();
     host.SetStatus(cv::SERVICE_STOPPED);
     std::printf("service %s stopped\n", name.c_str());
     return 0;

@@ -1,5 +1,6 @@
 // corvane-sim: the simulated installation the control panel runs against on Linux.
 #include "Sim.h"
+#include "SimProcesses.h"
 
 #include <climits>
 #include <cstdio>
@@ -45,6 +46,7 @@ static int Usage() {
                  "usage: corvane-sim init DIR [--hung] [--start-type 2|3|4]\n"
                  "       corvane-sim service [--name Corvane] [--hung]\n"
                  "       corvane-sim hung DIR on|off\n"
+                 "       corvane-sim client DIR NAME [--threads N]\n"
                  "       corvane-sim logservice [--port N] [--sandbox DIR] [--mode MODE]\n");
     return 2;
 }
@@ -53,8 +55,12 @@ int main(int argc, char** argv) {
     if (argc < 2)
         return Usage();
     std::string cmd = argv[1];
-    if (cmd == "init")
+    if (cmd == "init") {
+        sim::EnsureServiceAccount(); // the kernel processes' account, when run as root
         return RunInit(argc - 1, argv + 1);
+    }
+    if (cmd == "client")
+        return RunClient(argc - 1, argv + 1);
     if (cmd == "service")
         return RunService(argc - 1, argv + 1);
     if (cmd == "hung") {
