@@ -21,6 +21,8 @@ if [ -d "$SANDBOX" ]; then
 fi
 "$SIM" init "$SANDBOX" >/dev/null
 export VORNIX_SANDBOX="$SANDBOX"
+# Tools started by bare name (appsetup.exe, Notify.exe) are found on the search path.
+export PATH="$SANDBOX/bin:$PATH"
 # An administrator who left the window expanded last time.
 mkdir -p "$SANDBOX/AppData/Roaming/Vekta"
 cat >"$SANDBOX/AppData/Roaming/Vekta/VornixControlPanel_Settings.xml" <<'XML'

@@ -62,6 +62,12 @@ if step "tsan build" bash -c "cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=Debug 
     TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" run_ctest "tsan tests" build-tsan -L threaded
 fi
 
+# The fuzz targets, built with clang's libFuzzer and run briefly: a smoke check that they
+# still build and hold; long runs are made by hand (README).
+if step "fuzz build" bash -c "CC=clang-14 CXX=clang++-14 cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVORNIX_WITH_FUZZ=ON -DVORNIX_WITH_QT=OFF -DVORNIX_WITH_SIM=OFF -DVORNIX_WITH_BENCH=OFF >/dev/null && cmake --build build-fuzz --target feed_fuzz -j$JOBS"; then
+    step "fuzz smoke (30 s)" build-fuzz/fuzz/feed_fuzz -max_total_time=30 -rss_limit_mb=2048 -print_final_stats=1 && names+=("fuzz smoke") && results+=(0)
+fi
+
 # The Windows backend, cross-compiled and run under Wine.
 if [ -x scripts/wine-tests.sh ]; then
     echo "=== wine"

@@ -6,6 +6,12 @@
 #include "MessageDialog.h"
 #include "StatusTree.h"
 #include "ViewLogic.h"
+#include "config/Backup.h"
+#include "config/CvRegistry.h"
+#include "config/SizeWarning.h"
+#include "config/SysConfigParEditor.h"
+#include "service/CvProcessList.h"
+#include "service/NotifyMutex.h"
 #include "service/ServicePanel.h"
 #include "core/Text.h"
 
@@ -20,7 +26,14 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QDateTime>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLocale>
+#include <QMenu>
 #include <QMenuBar>
+#include <QTimer>
+#include <QTreeWidget>
 #include <QPainter>
 #include <QScreen>
 #include <QScrollArea>
@@ -117,10 +130,17 @@ TForm1::~TForm1() {
                                   isMaximized(), NotifyCheckbox->isChecked(), IsExpanded(),
                                   BackupSourceEdit->text().toStdString(),
                                   BackupTargetEdit->text().toStdString());
+    FMutex.reset();
+    if (FProcessTimer)
+        FProcessTimer->stop();
+    FProcessList.reset();
     FSections.clear();
     FService.reset(); // its polling thread stops
+    FLinks.reset();
     FController.reset(); // the status feed stops
     FPanels.clear();
+    FSysConfigPar.reset();
+    FSizeWarning.reset();
     if (FInstanceHandle)
         FPlatform.Windows->Unregister();
 #ifdef _WIN32
@@ -247,10 +267,8 @@ QWidget* TForm1::BuildLeftColumn() {
     CertificateLinkLabel = Text(QStringLiteral("CertificateLinkLabel"), QString(), panel1);
     CertificateLinkLabel->setTextInteractionFlags(Qt::TextBrowserInteraction);
     CertificateLinkLabel->setWordWrap(true);
-    connect(CertificateLinkLabel, &QLabel::linkActivated, this, [this](const QString& key) {
-        if (key == QLatin1String("WebCertificate") && CanLeaveEditor())
-            OpenSection(HTTPConfigButton);
-    });
+    connect(CertificateLinkLabel, &QLabel::linkActivated, this,
+            [this](const QString& key) { OverviewLabelLinkClick(key); });
     certRow->addWidget(CurCertLabelImage, 0, Qt::AlignTop);
     certRow->addWidget(CertificateLinkLabel, 1);
     p1->addLayout(certRow);
@@ -404,14 +422,9 @@ void TForm1::BuildSystemInfo(QFrame* info) {
                     r, 0);
     ScadaProcessesLabel = Text(QStringLiteral("ScadaProcessesLabel"), QStringLiteral("0"), info, true);
     grid->addWidget(ScadaProcessesLabel, r++, 1);
-    auto* link = Text(QStringLiteral("ProcessListLink"),
-                      LinkHtml(QStringLiteral("ProcessDetails"), QStringLiteral("Process List")), info);
+    auto* link = LinkLabel(QStringLiteral("ProcessListLink"), QStringLiteral("ProcessDetails"),
+                           QStringLiteral("Process List"), info);
     link->setToolTip(QStringLiteral("View details about running Vornix processes."));
-    link->setTextInteractionFlags(Qt::TextBrowserInteraction);
-    connect(link, &QLabel::linkActivated, this, [this](const QString& key) {
-        if (key == QLatin1String("ProcessDetails"))
-            ShowPanel(ProcessPanel);
-    });
     grid->addWidget(link, r, 0, 1, 2);
     grid->setColumnStretch(2, 1);
 }
@@ -452,6 +465,9 @@ void TForm1::BuildConfigInfo(QFrame* info) {
     PrivatePoolSize->setProperty("Tag", 2);
     PrivatePoolSize->setFixedWidth(120);
     grid->addWidget(PrivatePoolSize, 2, 1);
+    for (QComboBox* combo : {MemoryPoolSize, PrivatePoolSize})
+        connect(combo, &QComboBox::editTextChanged, this,
+                [this, combo](const QString&) { PrivePoolSizeChange(combo); });
     grid->addWidget(Text(QStringLiteral("Label9"), QStringLiteral("MB"), info), 2, 2);
     grid->setColumnStretch(3, 1);
     v->addLayout(grid);
@@ -481,11 +497,13 @@ void TForm1::BuildConfigInfo(QFrame* info) {
         {"CyberSecurity", "CyberSecurity", "Cyber Security..."},
     };
     for (auto& l : links) {
-        auto* label = Text(l.name, LinkHtml(l.key, l.caption), info);
-        label->setTextInteractionFlags(Qt::TextBrowserInteraction);
+        auto* label = LinkLabel(l.name, l.key, l.caption, info);
         v->addWidget(label);
+        if (QLatin1String(l.name) == QLatin1String("CyberSecurity"))
+            CyberSecurity = label;
     }
     auto* note = new QFrame(info);
+    ScmNotInstalledPanel = note;
     note->setObjectName(QStringLiteral("ScmNotInstalledPanel"));
     auto* nl = new QHBoxLayout(note);
     nl->setContentsMargins(0, 0, 0, 0);
@@ -511,9 +529,10 @@ void TForm1::BuildBackupInfo(QFrame* info) {
         {"LinkLabel3", "CheckBackup", "Check Disk Image Backup Status..."},
     };
     for (auto& l : links) {
-        auto* label = Text(l.name, LinkHtml(l.key, l.caption), info);
-        label->setTextInteractionFlags(Qt::TextBrowserInteraction);
+        auto* label = LinkLabel(l.name, l.key, l.caption, info);
         v->addWidget(label);
+        if (QLatin1String(l.name) == QLatin1String("StartBackup"))
+            StartBackup = label;
     }
     auto* grid = new QGridLayout();
     grid->setHorizontalSpacing(10);
@@ -529,7 +548,10 @@ void TForm1::BuildBackupInfo(QFrame* info) {
     grid->setColumnStretch(2, 1);
     v->addLayout(grid);
 
+    connect(BackupSourceEdit, &QLineEdit::textChanged, this, [this] { BackupSourceEditChange(); });
+    connect(BackupTargetEdit, &QLineEdit::textChanged, this, [this] { BackupSourceEditChange(); });
     auto* warning = new QFrame(info);
+    BackupWarningPanel = warning;
     warning->setObjectName(QStringLiteral("BackupWarningPanel"));
     auto* wl = new QHBoxLayout(warning);
     wl->setContentsMargins(0, 0, 0, 0);
@@ -623,12 +645,41 @@ QFrame* TForm1::BuildFullPanel(const QString& name, const QString& stripName,
     body->setObjectName(name + QStringLiteral("Body"));
     new QVBoxLayout(body);
     v->addWidget(body, 1);
-    if (name == QLatin1String("ProcessPanel"))
+    if (name == QLatin1String("ProcessPanel")) {
         BackPanel = strip;
+        BuildProcessList(body);
+    }
     else
         Panel2 = strip;
     panel->hide();
     return panel;
+}
+
+void TForm1::BuildProcessList(QWidget* body) {
+    body->layout()->setContentsMargins(10, 8, 10, 10);
+    ProcessList = new QTreeWidget(body);
+    ProcessList->setObjectName(QStringLiteral("ProcessList"));
+    ProcessList->setColumnCount(0);
+    ProcessList->setRootIsDecorated(false);
+    ProcessList->setItemsExpandable(false);
+    ProcessList->setSelectionBehavior(QAbstractItemView::SelectRows);
+    ProcessList->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    ProcessList->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    ProcessList->setUniformRowHeights(true);
+    ProcessList->setAlternatingRowColors(false);
+    ProcessList->setContextMenuPolicy(Qt::CustomContextMenu);
+    ProcessList->installEventFilter(this);
+    body->layout()->addWidget(ProcessList);
+    auto* popup = new QMenu(ProcessList);
+    popup->setObjectName(QStringLiteral("ProcessListPopup"));
+    auto* kill = popup->addAction(QStringLiteral("Kill Process"));
+    kill->setObjectName(QStringLiteral("KillProcess"));
+    connect(kill, &QAction::triggered, this, [this] { KillProcessClick(); });
+    auto* killAll = popup->addAction(QStringLiteral("Kill All Processes"));
+    killAll->setObjectName(QStringLiteral("KillAllProcess"));
+    connect(killAll, &QAction::triggered, this, [this] { KillAllProcessClick(); });
+    connect(ProcessList, &QWidget::customContextMenuRequested, this,
+            [this, popup](const QPoint& pos) { popup->popup(ProcessList->viewport()->mapToGlobal(pos)); });
 }
 
 void TForm1::BuildMenu() {
@@ -695,6 +746,7 @@ void TForm1::FirstShow() {
     FController = std::make_unique<TControlPanelController>(*this, FPlatform, FOptions.LogServicePort);
     CreateParameterFileEditor();
     SetBackupHints();
+    BackupSourceEditChange();
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
@@ -708,6 +760,8 @@ void TForm1::closeEvent(QCloseEvent* event) {
 // ---------------------------------------------------------------- navigation
 
 void TForm1::ShowPanel(QWidget* panel) {
+    if (panel == ProcessPanel && FProcessList)
+        FProcessList->SetActive(fullActive);
     for (auto* p : FPanels)
         p->hide();
     if (panel == LumoEditorPanel)
@@ -716,8 +770,13 @@ void TForm1::ShowPanel(QWidget* panel) {
         MainMenu1->hide();
     panel->show();
     panel->setFocus();
-    if (panel == AdditionalPanel)
+    if (panel == ProcessPanel && FProcessList)
+        ShowProcessList(); // at once, not at the next tick
+    if (panel == AdditionalPanel) {
+        if (FProcessList)
+            FProcessList->SetActive(countActive);
         AdditionalToolsPanel->setFocus();
+    }
     if (!IsExpanded())
         ToggleExpand();
 }
@@ -741,6 +800,7 @@ void TForm1::SetClientWidth(int w) { resize(w, height()); }
 
 bool TForm1::ToggleExpand() {
     if (IsExpanded()) {
+        ShowSizeWarning();
         ExpandCaption->setText(QStringLiteral("\u00BB"));
         ExpandPanel->setFrameShape(QFrame::NoFrame);
         if (!isMaximized())
@@ -788,6 +848,8 @@ void TForm1::ExpandPanelClick() {
         return;
     if (ToggleExpand())
         OpenSection(SystemBtn);
+    else if (FProcessList)
+        FProcessList->SetActive(notActive);
     AdditionalToolsPanel->viewport()->update();
 }
 
@@ -821,6 +883,14 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
             ExpandPanel->setCursor(type == QEvent::Enter ? Qt::PointingHandCursor : Qt::ArrowCursor);
         }
         return false;
+    }
+    if (watched == ProcessList && type == QEvent::KeyRelease &&
+        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Delete) {
+        if (CenteredMessageDialog(this, QStringLiteral("Kill the process?"),
+                                  TMsgDlgType::mtConfirmation,
+                                  QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes)
+            KillProcessClick();
+        return true;
     }
     if (watched == AdditionalToolsPanel->viewport() && type == QEvent::Wheel) {
         const bool listOpen = (MemoryPoolSize && MemoryPoolSize->view()->isVisible()) ||
@@ -1056,14 +1126,229 @@ void TForm1::ServiceStartTypeChange() {
 }
 
 bool TForm1::ConfirmCertificateBeforeStart() { return true; }
-void TForm1::ResolveFolders() {}
-void TForm1::CreateNotifyMutex() {}
-void TForm1::CreateProcessList() {}
-void TForm1::CreateParameterFileEditor() {}
-void TForm1::SetBackupHints() {}
-void TForm1::RetakeOriginalPoolSizes() {}
-void TForm1::LaunchNotifyIfWanted() {}
-void TForm1::TerminateSystemProcesses() {}
-void TForm1::ServiceStoppedHook() {}
+void TForm1::CreateNotifyMutex() { FMutex = std::make_unique<TNotifyMutex>(FPlatform.Mutexes); }
+
+void TForm1::LaunchNotifyIfWanted() {
+    // By bare name: the shell's own search finds the tool.
+    if (NotifyCheckbox->isChecked() && !FMutex->NotifyMutexExists())
+        LaunchTool("Notify.exe", "", "");
+}
+
+void TForm1::TerminateSystemProcesses() {
+    // Collects the full records first, so the processes go even when the panel never showed.
+    if (FProcessList)
+        FProcessList->TerminateAllSystemProcesses();
+}
+
+// ---------------------------------------------------------------- process list
+
+void TForm1::CreateProcessList() {
+    FProcessList = std::make_unique<TCvProcessList>(FPlatform.Processes, CvFolder);
+    FProcessTimer = new QTimer(this);
+    connect(FProcessTimer, &QTimer::timeout, this, [this] { FProcessList->TimerTick(); });
+    FProcessList->SetOnTimerChange([this](int intervalMs) {
+        if (intervalMs <= 0) {
+            FProcessTimer->stop();
+        } else {
+            FProcessTimer->setInterval(intervalMs);
+            FProcessTimer->start();
+        }
+    });
+    FProcessList->SetOnProcessCountsUpdate([this] { UpdateProcessInfo(); });
+    FProcessList->Refresh();
+}
+
+void TForm1::UpdateProcessInfo() {
+    const TProcesses& p = FProcessList->Processes();
+    KernelProcessesLabel->setText(QString::number(p.KernelProcesses));
+    ScadaProcessesLabel->setText(QString::number(p.ScadaProcesses));
+    FKernelProcesses = p.KernelProcesses;
+    ForceButton->setEnabled((FService && FService->ServiceRunning()) || p.KernelProcesses > 0);
+    if (ProcessPanel->isVisible())
+        ShowProcessList();
+}
+
+void TForm1::ShowProcessList() {
+    // One update bracket: no flicker, and the selection and scroll position survive.
+    ProcessList->setUpdatesEnabled(false);
+    const int scroll = ProcessList->verticalScrollBar()->value();
+    uint32_t selectedPid = 0;
+    const auto selected = ProcessList->selectedItems();
+    if (selected.size() == 1)
+        selectedPid = selected.front()->data(0, Qt::UserRole).toUInt();
+    ProcessList->clear();
+    if (ProcessList->columnCount() < 5) {
+        QStringList captions;
+        for (const auto& c : ProcessListColumns)
+            captions << QString::fromLatin1(c.Caption);
+        ProcessList->setColumnCount(5);
+        ProcessList->setHeaderLabels(captions);
+        const int width = ProcessList->viewport()->width();
+        for (int i = 0; i < 5; ++i) {
+            ProcessList->header()->resizeSection(i, ProcessListColumnWidth(size_t(i), width));
+            ProcessList->headerItem()->setTextAlignment(i, Qt::AlignRight | Qt::AlignVCenter);
+        }
+    }
+    const QLocale locale;
+    auto started = [&locale](TDateTime dt) {
+        int y, m, d, h, n, sec, ms;
+        DecodeDateTime(dt, y, m, d, h, n, sec, ms);
+        return locale.toString(QDateTime(QDate(y, m, d), QTime(h, n, sec)), QLocale::ShortFormat)
+            .toStdString();
+    };
+    QTreeWidgetItem* toSelect = nullptr;
+    for (const auto& group : BuildProcessListGroups(FProcessList->Processes().Records(), started)) {
+        auto* header = new QTreeWidgetItem(ProcessList);
+        header->setText(0, QString::fromStdString(group.Header));
+        header->setFirstColumnSpanned(true);
+        header->setFlags(Qt::ItemIsEnabled);
+        QFont bold = ProcessList->font();
+        bold.setBold(true);
+        header->setFont(0, bold);
+        header->setForeground(0, QColor(70, 117, 160));
+        header->setTextAlignment(0, Qt::AlignLeft | Qt::AlignVCenter);
+        for (const auto& item : group.Items) {
+            auto* row = new QTreeWidgetItem(header);
+            row->setText(0, QString::fromStdString(item.Caption));
+            for (size_t i = 0; i < item.SubItems.size() && i < 4; ++i)
+                row->setText(int(i) + 1, QString::fromStdString(item.SubItems[i]));
+            for (int i = 0; i < 5; ++i)
+                row->setTextAlignment(i, Qt::AlignRight | Qt::AlignVCenter);
+            row->setData(0, Qt::UserRole, item.ProcessID);
+            if (selectedPid && item.ProcessID == selectedPid)
+                toSelect = row;
+        }
+        header->setExpanded(true);
+    }
+    if (toSelect) {
+        toSelect->setSelected(true);
+        ProcessList->setCurrentItem(toSelect);
+    }
+    ProcessList->setUpdatesEnabled(true);
+    ProcessList->verticalScrollBar()->setValue(scroll);
+}
+
+void TForm1::KillProcessClick() {
+    const auto selected = ProcessList->selectedItems();
+    if (selected.size() != 1)
+        return;
+    const uint32_t pid = selected.front()->data(0, Qt::UserRole).toUInt();
+    if (pid != 0)
+        FProcessList->TerminateProcess(pid);
+}
+
+void TForm1::KillAllProcessClick() { FProcessList->TerminateAllSystemProcesses(); }
+
+void TForm1::ServiceStoppedHook() {
+    if (FSizeWarning)
+        FSizeWarning->ServiceNotRunning(); // the restart warning goes once the service stopped
+}
+
+// ---------------------------------------------------------------- folders and links
+
+void TForm1::ResolveFolders() {
+    const TInstallFolders folders = cv::ResolveFolders(*FPlatform.Registry);
+    CvFolder = folders.CvFolder;
+    WardenFolder = folders.WardenFolder;
+    SysServicesFolder = folders.SysServicesFolder;
+    CyberSecurity->setVisible(folders.CyberSecurityVisible);
+    ScmNotInstalledPanel->setVisible(!folders.CyberSecurityVisible);
+    FLinks = std::make_unique<TToolLinkDispatcher>(*this, CvFolder, WardenFolder);
+}
+
+QLabel* TForm1::LinkLabel(const QString& name, const QString& key, const QString& caption,
+                          QWidget* parent) {
+    auto* label = Text(name, LinkHtml(key, caption), parent);
+    label->setTextInteractionFlags(Qt::TextBrowserInteraction);
+    label->setCursor(Qt::PointingHandCursor);
+    connect(label, &QLabel::linkActivated, this,
+            [this](const QString& link) { OverviewLabelLinkClick(link); });
+    return label;
+}
+
+void TForm1::OverviewLabelLinkClick(const QString& link) {
+    if (FLinks)
+        FLinks->OverviewLabelLinkClick(link.toStdString());
+}
+
+void TForm1::LaunchTool(const std::string& file, const std::string& parameters,
+                        const std::string& workingFolder) {
+    cv::LaunchTool(*FPlatform.Shell, file, parameters, workingFolder);
+}
+
+void TForm1::ShowErrorMessage(const std::string& text) {
+    CenteredMessageDialog(this, QString::fromStdString(text), TMsgDlgType::mtError, QMessageBox::Ok);
+}
+
+void TForm1::SetCurrentFile(const std::string& path) { FCurrentFile = path; }
+void TForm1::ShowLumoEditorPanel() { ShowPanel(LumoEditorPanel); }
+void TForm1::ShowProcessPanel() { ShowPanel(ProcessPanel); }
+void TForm1::ReplaceWithDefaultCertificate() {}
+void TForm1::OpenHTTPConfigSection() { OpenSection(HTTPConfigButton); }
+std::string TForm1::BackupSourceText() { return BackupSourceEdit->text().toStdString(); }
+std::string TForm1::BackupTargetText() { return BackupTargetEdit->text().toStdString(); }
+
+void TForm1::RunBackupCommand(int kind, const std::string& source, const std::string& target) {
+    cv::RunBackupCommand(*FPlatform.Shell, kind, source, target, FRunningIn64Bit, FWindowsFolder);
+}
+
+void TForm1::SetBackupHints() {
+    auto hint = [](const char* text) { return QString::fromLatin1(text).replace("\r\n", "\n"); };
+    BackupSourceEdit->setToolTip(hint(BackupSourceHint));
+    BackupTargetEdit->setToolTip(hint(BackupTargetHint));
+}
+
+void TForm1::BackupSourceEditChange() {
+    const TBackupFieldsState s =
+        cv::BackupSourceEditChange(BackupSourceText(), BackupTargetText());
+    StartBackup->setEnabled(s.StartBackupEnabled);
+    BackupWarningPanel->setVisible(s.BackupWarningVisible);
+}
+
+// ---------------------------------------------------------------- memory pool sizes
+
+void TForm1::CreateParameterFileEditor() {
+    FSizeWarning = std::make_unique<TSizeWarning>();
+    FSizeWarning->OnChange = [this] {
+        SizeWarningLabel->setText(QString::fromStdString(FSizeWarning->LabelText()));
+        SizeWarning->setVisible(FSizeWarning->Visible());
+    };
+    FSysConfigPar = std::make_unique<TSysConfigParEditor>(CvFolder + SysConfigParRelativePath);
+    ShowPoolSizes();
+    FSizeWarning->FPrivPoolValueOutOfRange = false;
+    FSizeWarning->FPortValueOutOfRange = false;
+}
+
+void TForm1::ShowPoolSizes() {
+    // Setting the texts here is not an edit.
+    const QSignalBlocker a(PrivatePoolSize), b(MemoryPoolSize);
+    PrivatePoolSize->setEditText(QString::number(FSysConfigPar->GetParameter(scpp_Private_Pool_Size)));
+    PrivatePoolSize->setProperty("Tag", 2);
+    MemoryPoolSize->setEditText(QString::number(FSysConfigPar->GetParameter(scpp_Memory_Pool_Size)));
+    MemoryPoolSize->setProperty("Tag", 1);
+}
+
+void TForm1::PrivePoolSizeChange(QComboBox* combo) {
+    if (!FSysConfigPar)
+        return;
+    const bool running = FService && FService->ServiceRunning();
+    cv::PrivePoolSizeChange(*FSysConfigPar, *FSizeWarning, combo->currentText().toStdString(),
+                            combo->property("Tag").toInt(), running, [combo](bool red) {
+                                combo->lineEdit()->setStyleSheet(
+                                    red ? QStringLiteral("color: red;") : QString());
+                            });
+}
+
+void TForm1::ShowSizeWarning() {
+    if (FSizeWarning)
+        FSizeWarning->UpdateVisibility(FService && FService->ServiceRunning());
+}
+
+void TForm1::RetakeOriginalPoolSizes() {
+    if (!FSysConfigPar)
+        return;
+    FSysConfigPar->GetOriginalValues();
+    ShowPoolSizes();
+}
 
 } // namespace cv

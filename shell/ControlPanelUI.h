@@ -3,6 +3,7 @@
 // sections area and the full-size panels, the message bar and the navigation between them.
 // Logic lives in the Qt-free units it drives; this class shows state and forwards actions.
 #include "ControlPanelView.h"
+#include "config/ToolLinks.h"
 #include "platform/Platform.h"
 #include "service/ServiceStatus.h"
 
@@ -20,6 +21,8 @@ class QLabel;
 class QLineEdit;
 class QMenuBar;
 class QScrollArea;
+class QTimer;
+class QTreeWidget;
 class QToolButton;
 class QVBoxLayout;
 
@@ -27,6 +30,10 @@ namespace cv {
 
 class TApplicationsTree;
 class TControlPanelController;
+class TCvProcessList;
+class TNotifyMutex;
+class TSizeWarning;
+class TSysConfigParEditor;
 
 // A log entry handed to the window by the event log listener; the posted event owns it.
 struct TLogEntry {
@@ -43,7 +50,7 @@ public:
     std::unique_ptr<TLogEntry> Entry;
 };
 
-class TForm1 : public QMainWindow, public IControlPanelView {
+class TForm1 : public QMainWindow, public IControlPanelView, public IToolLinkActions {
     Q_OBJECT
 public:
     struct TOptions {
@@ -67,7 +74,7 @@ public:
     bool IsExpanded() const;
     bool ToggleExpand();
     void Back();
-    bool CanLeaveEditor();
+    bool CanLeaveEditor() override;
     bool QuerySaveEditor();
 
     // IControlPanelView.
@@ -79,7 +86,25 @@ public:
                         bool runNotify, bool extended, bool productSetup, const std::string& source,
                         const std::string& target) override;
 
+    // IToolLinkActions: what the links make the window do.
+    void LaunchTool(const std::string& file, const std::string& parameters,
+                    const std::string& workingFolder) override;
+    void ShowErrorMessage(const std::string& text) override;
+    void SetCurrentFile(const std::string& path) override;
+    void ShowLumoEditorPanel() override;
+    void ShowProcessPanel() override;
+    void ReplaceWithDefaultCertificate() override;
+    void OpenHTTPConfigSection() override;
+    std::string BackupSourceText() override;
+    std::string BackupTargetText() override;
+    void RunBackupCommand(int kind, const std::string& source, const std::string& target) override;
+    void OverviewLabelLinkClick(const QString& link);
+
     void UpdateServiceStatus();
+    void UpdateProcessInfo();
+    void ShowProcessList();
+    void KillProcessClick();
+    void KillAllProcessClick();
     void StartServiceBtnClick();
     void StopServiceBtnClick();
     void ForceServiceBtnClick();
@@ -89,6 +114,12 @@ public:
     TControlPanelController* Controller() const { return FController.get(); }
     const TPlatform& Platform() const { return FPlatform; }
     int EnlargedWidth() const { return FEnlargedWidth; }
+    const std::string& GetCvFolder() const { return CvFolder; }
+    const std::string& GetWardenFolder() const { return WardenFolder; }
+    const std::string& GetSysServicesFolder() const { return SysServicesFolder; }
+    const std::string& CurrentFile() const { return FCurrentFile; }
+    TSysConfigParEditor* ParameterFileEditor() const { return FSysConfigPar.get(); }
+    TCvProcessList* ProcessListObject() const { return FProcessList.get(); }
     bool WasMaximized() const { return FMaximized; }
 
 protected:
@@ -125,6 +156,13 @@ private:
     void ExpandPanelClick();
     void CloseMessageButtonClick();
     void ShowServiceStatusIcon(bool running, const std::string& text);
+    void ShowPoolSizes();
+    void PrivePoolSizeChange(QComboBox* combo);
+    void ShowSizeWarning();
+    void BackupSourceEditChange();
+    void BuildProcessList(QWidget* body);
+    QLabel* LinkLabel(const QString& name, const QString& key, const QString& caption,
+                      QWidget* parent);
     // Steps other sections fill in.
     bool ConfirmCertificateBeforeStart();
     void ResolveFolders();
@@ -154,6 +192,16 @@ private:
     std::vector<QCommandLinkButton*> FSections;
     std::vector<QWidget*> FPanels;
     std::vector<TSection> FAllSections;
+    std::string CvFolder;
+    std::string WardenFolder;
+    std::string SysServicesFolder;
+    std::string FCurrentFile;
+    std::unique_ptr<TToolLinkDispatcher> FLinks;
+    std::unique_ptr<TSysConfigParEditor> FSysConfigPar;
+    std::unique_ptr<TSizeWarning> FSizeWarning;
+    std::unique_ptr<TNotifyMutex> FMutex;
+    std::unique_ptr<TCvProcessList> FProcessList;
+    QTimer* FProcessTimer = nullptr;
 
     // The left column.
     QFrame* ControlPanel = nullptr;
@@ -175,6 +223,7 @@ private:
     QFrame* ProcessPanel = nullptr;
     QFrame* LumoEditorPanel = nullptr;
     QFrame* BackPanel = nullptr;
+    QTreeWidget* ProcessList = nullptr;
     QFrame* Panel2 = nullptr;
     // Sections.
     QCommandLinkButton* SystemBtn = nullptr;
@@ -194,6 +243,10 @@ private:
     QComboBox* PrivatePoolSize = nullptr;
     QFrame* SizeWarning = nullptr;
     QLabel* SizeWarningLabel = nullptr;
+    QLabel* CyberSecurity = nullptr;
+    QFrame* ScmNotInstalledPanel = nullptr;
+    QLabel* StartBackup = nullptr;
+    QFrame* BackupWarningPanel = nullptr;
     QLineEdit* BackupSourceEdit = nullptr;
     QLineEdit* BackupTargetEdit = nullptr;
     // The message bar.

@@ -3,6 +3,7 @@
 #include "shell/Controller.h"
 #include "shell/ErrorDisplay.h"
 #include "shell/StatusTree.h"
+#include "service/CvProcessList.h"
 
 #include "platform/FileSystem.h"
 #include "support/Sandbox.h"
@@ -11,6 +12,9 @@
 #include <QCommandLinkButton>
 #include <QLabel>
 #include <QMessageBox>
+#include <QComboBox>
+#include <QCheckBox>
+#include <QLineEdit>
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
@@ -83,6 +87,42 @@ protected:
     TForm1::TOptions FOptions;
     std::unique_ptr<TForm1> FForm;
 };
+
+// Answers the next modal box with `button` and keeps its text.
+class TBoxAnswerer {
+public:
+    explicit TBoxAnswerer(QMessageBox::StandardButton button) {
+        FTimer.setInterval(20);
+        QObject::connect(&FTimer, &QTimer::timeout, [this, button] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                Texts << box->text();
+                box->done(button);
+            }
+        });
+        FTimer.start();
+    }
+    QStringList Texts;
+
+private:
+    QTimer FTimer;
+};
+
+std::vector<std::vector<std::string>> Launches(const std::string& sandbox) {
+    std::vector<std::vector<std::string>> out;
+    std::ifstream in(sandbox + "/sim/launches.log");
+    std::string line;
+    while (std::getline(in, line)) {
+        std::vector<std::string> fields;
+        size_t start = 0;
+        for (size_t i = 0; i <= line.size(); ++i)
+            if (i == line.size() || line[i] == '\t') {
+                fields.push_back(line.substr(start, i - start));
+                start = i + 1;
+            }
+        out.push_back(fields);
+    }
+    return out;
+}
 
 } // namespace
 
@@ -283,4 +323,281 @@ TEST_F(WindowTest, TheControllerOnTheSimulatedLogServiceFillsTheTree) {
     Close();
     kill(log, SIGTERM);
     waitpid(log, nullptr, 0);
+}
+
+TEST_F(WindowTest, ConfigurationLinksStartTheirToolsWithParametersAndFolders) {
+    const std::string dir = FSandbox->Dir();
+    setenv("PATH", (dir + "/bin:" + std::string(getenv("PATH"))).c_str(), 1);
+    auto& f = Open();
+    const std::string cv = f.GetCvFolder();
+    ASSERT_EQ(cv, dir + "/Corvane/");
+    struct {
+        const char* key;
+        std::string program, folder, args;
+    } cases[] = {
+        {"ChangePw", cv + "prog/exec/pwchange.exe", cv + "prog/exec", "-c"},
+        {"SysConf", cv + "prog/exec/cfgwizard.exe", cv + "prog/exec", ""},
+        {"Support", cv + "prog/exec/sysreport.exe", cv + "prog/exec", ""},
+        {"Applications", dir + "/bin/appsetup.exe", "", ""},
+        {"CyberSecurity", dir + "/Warden/Vekta.Warden/Vekta.Warden.exe",
+         dir + "/Warden/Vekta.Warden", ""},
+    };
+    for (auto& c : cases) {
+        SCOPED_TRACE(c.key);
+        const size_t before = Launches(dir).size();
+        f.OverviewLabelLinkClick(QString::fromLatin1(c.key));
+        ASSERT_TRUE(WaitFor([&] { return Launches(dir).size() > before; }, 5000));
+        auto l = Launches(dir).back();
+        ASSERT_GE(l.size(), 2u);
+        EXPECT_EQ(l[0], c.program);
+        if (!c.folder.empty()) {
+            EXPECT_EQ(std::filesystem::path(l[1]), std::filesystem::path(c.folder));
+        }
+        EXPECT_EQ(l.size() > 2 ? l[2] : "", c.args);
+    }
+    const size_t before = Launches(dir).size();
+    f.OverviewLabelLinkClick("changepw");
+    QTest::qWait(300);
+    EXPECT_EQ(Launches(dir).size(), before) << "keys are compared with their letter case";
+}
+
+TEST_F(WindowTest, ScriptLinksOpenTheEditorOrNameTheMissingFile) {
+    auto& f = Open();
+    f.OverviewLabelLinkClick("EditStopSequence");
+    EXPECT_TRUE(Find("LumoEditorPanel")->isVisible());
+    EXPECT_EQ(f.CurrentFile(), f.GetCvFolder() + "prog\\exec\\stop_sequence.lum");
+    f.Back();
+    std::filesystem::remove(FSandbox->Dir() + "/Corvane/sys/active/sys_/kernel_setup.lum");
+    TBoxAnswerer answer(QMessageBox::Ok);
+    f.OverviewLabelLinkClick("EditKernelSetup");
+    ASSERT_EQ(answer.Texts.size(), 1);
+    EXPECT_EQ(answer.Texts[0].toStdString(), "The file " + f.GetCvFolder() +
+                                                 "sys\\active\\sys_\\kernel_setup.lum does not exist.");
+    EXPECT_FALSE(Find("LumoEditorPanel")->isVisible());
+}
+
+TEST_F(WindowTest, PoolSizesEditTheParameterFileAndWarnOnlyWhileRunning) {
+    auto& f = Open();
+    auto* global = Find<QComboBox>("MemoryPoolSize");
+    auto* priv = Find<QComboBox>("PrivatePoolSize");
+    EXPECT_EQ(global->currentText(), "512");
+    EXPECT_EQ(priv->currentText(), "256");
+    const std::string par = FSandbox->Dir() + "/Corvane/sys/active/sys_/kernel_params.par";
+    global->setEditText("768");
+    EXPECT_NE(ReadFileBytes(par).value_or("").find("MEMORY_POOL_SIZE = 768 ; set by installer\r\n"),
+              std::string::npos);
+    EXPECT_FALSE(!Find("SizeWarning")->isHidden()) << "the service is stopped";
+    global->setEditText("2561");
+    EXPECT_TRUE(!Find("SizeWarning")->isHidden());
+    EXPECT_EQ(Find<QLabel>("SizeWarningLabel")->text(), "Value out of range");
+    EXPECT_NE(ReadFileBytes(par).value_or("").find("MEMORY_POOL_SIZE = 768 "), std::string::npos)
+        << "a rejected value is not written";
+    global->setEditText(" 384 ");
+    EXPECT_FALSE(!Find("SizeWarning")->isHidden());
+
+    // Running: a change needs a restart; changing back does not.
+    ASSERT_TRUE(WaitFor([&] { return f.Service() && f.Service()->Status() == 1; }));
+    f.StartServiceBtnClick();
+    ASSERT_TRUE(WaitFor([&] { return f.Service()->ServiceRunning(); }));
+    priv->setEditText("512");
+    EXPECT_TRUE(!Find("SizeWarning")->isHidden());
+    EXPECT_EQ(Find<QLabel>("SizeWarningLabel")->text(), "Requires Vornix restart");
+    priv->setEditText("256");
+    EXPECT_FALSE(!Find("SizeWarning")->isHidden()) << "back to the values the service started with";
+    priv->setEditText("128");
+    EXPECT_TRUE(!Find("SizeWarning")->isHidden());
+    f.Service()->Stop();
+    EXPECT_TRUE(WaitFor([&] { return !!Find("SizeWarning")->isHidden(); }))
+        << "stopping the service takes the restart warning away";
+}
+
+TEST_F(WindowTest, BackupFieldsEnableTheStartLinkAndTheLinksRunTheConsole) {
+    auto& f = Open();
+    auto* source = Find<QLineEdit>("BackupSourceEdit");
+    auto* target = Find<QLineEdit>("BackupTargetEdit");
+    EXPECT_EQ(source->text(), "C:;D:");
+    EXPECT_EQ(target->text(), "E:");
+    EXPECT_TRUE(Find("StartBackup")->isEnabled());
+    source->clear();
+    EXPECT_FALSE(Find("StartBackup")->isEnabled());
+    EXPECT_FALSE(Find("BackupWarningPanel")->isHidden());
+    source->setText("C:");
+    EXPECT_TRUE(Find("StartBackup")->isEnabled());
+    EXPECT_TRUE(Find("BackupWarningPanel")->isHidden());
+    EXPECT_NE(source->toolTip().indexOf("volume mount points"), -1);
+
+    const std::string dir = FSandbox->Dir();
+    f.OverviewLabelLinkClick("StartBackup");
+    ASSERT_TRUE(WaitFor([&] { return !Launches(dir).empty(); }, 5000));
+    auto l = Launches(dir).back();
+    EXPECT_EQ(l[0], dir + "/Windows/Sysnative/cmd.exe") << "the sandbox runs as WOW64";
+    std::string args;
+    for (size_t i = 2; i < l.size(); ++i)
+        args += (i > 2 ? " " : "") + l[i];
+    EXPECT_EQ(args, "/K wbadmin start backup -backuptarget:E: -include:C: -allcritical -vssfull "
+                    "-quiet & pause & exit");
+    Close();
+    pugi::xml_document doc;
+    ASSERT_TRUE(doc.load_file(SettingsFile().c_str()));
+    EXPECT_STREQ(doc.document_element().attribute("Source").value(), "C:");
+}
+
+TEST_F(WindowTest, MissingWardenToolHidesItsLinkAndSaysSo) {
+    FSandbox.reset();
+    FSandbox = std::make_unique<TSandbox>(std::vector<std::string>{"--no-warden"});
+    FSandbox->Activate();
+    Open();
+    EXPECT_TRUE(Find("CyberSecurity")->isHidden());
+    EXPECT_FALSE(Find("ScmNotInstalledPanel")->isHidden());
+}
+
+TEST_F(WindowTest, ServicePanelFollowsTheServiceAndNoToAQuestionChangesNothing) {
+    auto& f = Open();
+    ASSERT_TRUE(WaitFor([&] { return Find("StartButton")->isEnabled(); }));
+    EXPECT_FALSE(Find("StopButton")->isEnabled());
+    EXPECT_FALSE(Find("ForceButton")->isEnabled());
+    EXPECT_EQ(Find<QLabel>("ServiceLinkLabel")->text(), "Stopped");
+    QTest::mouseClick(Find("StartButton"), Qt::LeftButton);
+    ASSERT_TRUE(WaitFor([&] { return Find("StopButton")->isEnabled(); }));
+    EXPECT_FALSE(Find("StartButton")->isEnabled());
+    EXPECT_TRUE(Find("ForceButton")->isEnabled());
+    EXPECT_EQ(Find<QLabel>("ServiceLinkLabel")->text(), "Running");
+    {
+        TBoxAnswerer no(QMessageBox::No);
+        QTest::mouseClick(Find("StopButton"), Qt::LeftButton);
+        QTest::mouseClick(Find("ForceButton"), Qt::LeftButton);
+        EXPECT_EQ(no.Texts, (QStringList{"Do you want to stop Corvane X Service?",
+                                        "Do you want to force immediate Corvane X shutdown?"}));
+    }
+    QTest::qWait(400);
+    EXPECT_TRUE(f.Service()->ServiceRunning()) << "No leaves the service running";
+    {
+        TBoxAnswerer yes(QMessageBox::Yes);
+        QTest::mouseClick(Find("StopButton"), Qt::LeftButton);
+    }
+    EXPECT_TRUE(WaitFor([&] { return Find("StartButton")->isEnabled(); }));
+    EXPECT_EQ(Find<QLabel>("ServiceLinkLabel")->text(), "Stopped");
+}
+
+TEST_F(WindowTest, StartTypeListUndoesTypedTextAndDisablingBlocksStart) {
+    auto& f = Open();
+    auto* combo = Find<QComboBox>("ServiceStartTypeCombo");
+    ASSERT_TRUE(WaitFor([&] { return combo->currentText() == "Manual"; }));
+    combo->setEditText("Manualx");
+    EXPECT_EQ(combo->currentText(), "Manual") << "typed text is replaced at once";
+    combo->setCurrentIndex(combo->findText("Disabled"));
+    EXPECT_EQ(f.Service()->ServStartType(), 4);
+    EXPECT_FALSE(Find("StartButton")->isEnabled());
+    combo->setCurrentIndex(combo->findText("Automatic"));
+    EXPECT_EQ(f.Service()->ServStartType(), 2);
+    EXPECT_TRUE(Find("StartButton")->isEnabled());
+}
+
+TEST_F(WindowTest, NotifyToolStartsWithTheServiceOnlyWhenNoneRuns) {
+    const std::string dir = FSandbox->Dir();
+    setenv("PATH", (dir + "/bin:" + std::string(getenv("PATH"))).c_str(), 1);
+    auto& f = Open();
+    Find<QCheckBox>("NotifyCheckbox")->setChecked(true);
+    auto notifyLaunches = [&] {
+        int n = 0;
+        for (auto& l : Launches(dir))
+            n += !l.empty() && l[0] == dir + "/bin/Notify.exe";
+        return n;
+    };
+    {
+        auto held = f.Platform().Mutexes->Hold("Notify_LocalHost");
+        ASSERT_TRUE(held);
+        ASSERT_TRUE(WaitFor([&] { return Find("StartButton")->isEnabled(); }));
+        f.StartServiceBtnClick();
+        ASSERT_TRUE(WaitFor([&] { return f.Service()->ServiceRunning(); }));
+        QTest::qWait(300);
+        EXPECT_EQ(notifyLaunches(), 0) << "one already runs in the session";
+        f.Service()->Stop();
+        ASSERT_TRUE(WaitFor([&] { return Find("StartButton")->isEnabled(); }));
+    }
+    f.StartServiceBtnClick();
+    EXPECT_TRUE(WaitFor([&] { return notifyLaunches() == 1; }, 5000));
+}
+
+// Pictures of each section for a person to look at (VORNIX_SCREENSHOT_DIR); otherwise it only
+// checks that the window renders.
+TEST_F(WindowTest, EverySectionRenders) {
+    auto& f = Open();
+    f.resize(921, 825);
+    ClickStrip();
+    const char* dir = std::getenv("VORNIX_SCREENSHOT_DIR");
+    for (const char* button : {"SystemBtn", "HTTPConfigButton", "ConfigurationBtn"}) {
+        f.OpenSection(Find<QCommandLinkButton>(button));
+        QTest::qWait(30);
+        const QPixmap shot = f.grab();
+        EXPECT_FALSE(shot.isNull());
+        if (dir)
+            shot.save(QString::fromLatin1(dir) + "/" + button + ".png");
+    }
+    QTest::mouseClick(Find("BackupBtn"), Qt::LeftButton);
+    f.OpenSection(Find<QCommandLinkButton>("HTTPConfigButton"));
+    QTest::mouseClick(Find("HTTPConfigButton"), Qt::LeftButton);
+    f.ShowMessage(2, "The Corvane service reported a warning.\r\nSee the event log for details.", 12004);
+    QTest::qWait(30);
+    if (dir)
+        f.grab().save(QString::fromLatin1(dir) + "/BackupBtn.png");
+    f.ShowPanel(Find("ProcessPanel"));
+    QTest::qWait(30);
+    if (dir)
+        f.grab().save(QString::fromLatin1(dir) + "/ProcessPanel.png");
+}
+
+TEST_F(WindowTest, ProcessPanelListsTheSystemsProcessesByAccountAndKeepsTheSelection) {
+    const std::string dir = FSandbox->Dir();
+    for (const char* name : {"cvclient.exe", "cvviewer.exe"})
+        ASSERT_EQ(TSandbox::Run({TSandbox::SimPath(), "client", dir, name}), 0);
+    auto& f = Open();
+    ClickStrip();
+    EXPECT_TRUE(WaitFor([&] { return Find<QLabel>("ScadaProcessesLabel")->text() == "2"; }, 8000));
+    f.OverviewLabelLinkClick("ProcessDetails");
+    auto* list = Find<QTreeWidget>("ProcessList");
+    ASSERT_TRUE(WaitFor([&] { return list->topLevelItemCount() == 1; }));
+    EXPECT_EQ(list->columnCount(), 5);
+    EXPECT_EQ(list->headerItem()->text(2), "Started");
+    QTreeWidgetItem* group = list->topLevelItem(0);
+    EXPECT_TRUE(group->text(0).contains('\\')) << "the group is named domain\\account";
+    ASSERT_EQ(group->childCount(), 2);
+    EXPECT_EQ(group->child(0)->text(0), "cvclient.exe") << "by start, earliest first";
+    group->child(1)->setSelected(true);
+    const uint32_t pid = group->child(1)->data(0, Qt::UserRole).toUInt();
+    QTest::qWait(1300); // the panel refreshes every second
+    ASSERT_EQ(list->selectedItems().size(), 1);
+    EXPECT_EQ(list->selectedItems().front()->data(0, Qt::UserRole).toUInt(), pid);
+
+    {
+        TBoxAnswerer yes(QMessageBox::Yes);
+        QTest::keyClick(list, Qt::Key_Delete);
+        EXPECT_EQ(yes.Texts, QStringList{"Kill the process?"});
+    }
+    EXPECT_TRUE(WaitFor([&] { return Find<QLabel>("ScadaProcessesLabel")->text() == "1"; }));
+    f.KillAllProcessClick();
+    EXPECT_TRUE(WaitFor([&] { return Find<QLabel>("ScadaProcessesLabel")->text() == "0"; }));
+}
+
+TEST_F(WindowTest, ForceStopEndsKernelProcessesLeftByAStoppedService) {
+    if (geteuid() != 0)
+        GTEST_SKIP() << "kernel processes run under the service account only when root";
+    const std::string dir = FSandbox->Dir();
+    auto& f = Open();
+    ASSERT_TRUE(WaitFor([&] { return Find("StartButton")->isEnabled(); }));
+    f.StartServiceBtnClick();
+    ASSERT_TRUE(WaitFor([&] { return f.Service()->ServiceRunning(); }));
+    std::ofstream(dir + "/sim/leave-kernel").put('\n');
+    f.Service()->Stop();
+    ASSERT_TRUE(WaitFor([&] { return f.Service()->Status() == 1; }));
+    f.ProcessListObject()->Refresh();
+    EXPECT_EQ(Find<QLabel>("KernelProcessesLabel")->text(), "3");
+    EXPECT_TRUE(Find("ForceButton")->isEnabled()) << "stopped, but kernel processes are left";
+    {
+        TBoxAnswerer yes(QMessageBox::Yes);
+        QTest::mouseClick(Find("ForceButton"), Qt::LeftButton);
+    }
+    EXPECT_EQ(Find<QLabel>("KernelProcessesLabel")->text(), "0")
+        << "ended although the process panel never showed";
+    EXPECT_FALSE(Find("ForceButton")->isEnabled());
 }
