@@ -44,7 +44,7 @@ pids+=($!)
 QT_QPA_PLATFORM=offscreen "$PANEL" /Start
 
 if [ -n "${DISPLAY:-}" ]; then
-    echo "demo: sandbox $SANDBOX"
+    echo "demo: sandbox $SANDBOX; tools started from the links are recorded in $SANDBOX/sim/launches.log"
     "$PANEL"
     exit 0
 fi
@@ -71,3 +71,7 @@ else
 fi
 kill "$panel" 2>/dev/null || true
 echo "demo: screenshot saved to $SHOT"
+echo "demo: the sample installation is $SANDBOX; tools started from the window's links are recorded in $SANDBOX/sim/launches.log"
+if [ "$(id -u)" -ne 0 ]; then
+    echo "demo: not run as root, so the simulated kernel processes run under your account and count as client processes"
+fi

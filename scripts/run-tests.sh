@@ -9,17 +9,11 @@ status=0
 passed_total=0
 failed_total=0
 
-run_ctest() { # name, build dir, ctest arguments...
-    local name=$1 dir=$2
-    shift 2
-    local log
-    log=$(mktemp)
-    ctest --test-dir "$dir" --output-on-failure --timeout 600 "$@" 2>&1 | tee "$log"
-    local rc=${PIPESTATUS[0]}
-    local line
+# Adds a ctest run's closing line ("N tests passed, M tests failed out of T") to the totals.
+tally() { # name, log, exit status
+    local name=$1 log=$2 rc=$3 line failed total
     line=$(grep -E 'tests passed, [0-9]+ tests failed out of [0-9]+' "$log" | tail -1)
     if [ -n "$line" ]; then
-        local pct total failed
         failed=$(echo "$line" | sed -E 's/.* ([0-9]+) tests failed out of ([0-9]+).*/\1/')
         total=$(echo "$line" | sed -E 's/.* ([0-9]+) tests failed out of ([0-9]+).*/\2/')
         passed_total=$((passed_total + total - failed))
@@ -27,10 +21,25 @@ run_ctest() { # name, build dir, ctest arguments...
     elif [ "$rc" -ne 0 ]; then
         failed_total=$((failed_total + 1))
     fi
-    rm -f "$log"
     names+=("$name")
     results+=("$rc")
     [ "$rc" -eq 0 ] || status=1
+}
+
+run_logged() { # name, command...
+    local name=$1 log rc
+    shift
+    log=$(mktemp)
+    "$@" 2>&1 | tee "$log"
+    rc=${PIPESTATUS[0]}
+    tally "$name" "$log" "$rc"
+    rm -f "$log"
+}
+
+run_ctest() { # name, build dir, ctest arguments...
+    local name=$1 dir=$2
+    shift 2
+    run_logged "$name" ctest --test-dir "$dir" --output-on-failure --timeout 600 "$@"
 }
 
 step() { # name, command...
@@ -65,28 +74,17 @@ fi
 # The fuzz targets, built with clang's libFuzzer and run briefly: a smoke check that they
 # still build and hold; long runs are made by hand (README).
 if step "fuzz build" bash -c "CC=clang-14 CXX=clang++-14 cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVORNIX_WITH_FUZZ=ON -DVORNIX_WITH_QT=OFF -DVORNIX_WITH_SIM=OFF -DVORNIX_WITH_BENCH=OFF >/dev/null && cmake --build build-fuzz --target feed_fuzz -j$JOBS"; then
-    step "fuzz smoke (30 s)" build-fuzz/fuzz/feed_fuzz -max_total_time=30 -rss_limit_mb=2048 -print_final_stats=1 && names+=("fuzz smoke") && results+=(0)
+    if step "fuzz smoke (30 s)" build-fuzz/fuzz/feed_fuzz -max_total_time=30 -rss_limit_mb=2048 -print_final_stats=1; then
+        names+=("fuzz smoke")
+        results+=(0)
+        passed_total=$((passed_total + 1))
+    fi
 fi
 
 # The Windows backend, cross-compiled and run under Wine.
 if [ -x scripts/wine-tests.sh ]; then
     echo "=== wine"
-    log=$(mktemp)
-    scripts/wine-tests.sh 2>&1 | tee "$log"
-    rc=${PIPESTATUS[0]}
-    line=$(grep -E 'tests passed, [0-9]+ tests failed out of [0-9]+' "$log" | tail -1)
-    if [ -n "$line" ]; then
-        failed=$(echo "$line" | sed -E 's/.* ([0-9]+) tests failed out of ([0-9]+).*/\1/')
-        total=$(echo "$line" | sed -E 's/.* ([0-9]+) tests failed out of ([0-9]+).*/\2/')
-        passed_total=$((passed_total + total - failed))
-        failed_total=$((failed_total + failed))
-    elif [ "$rc" -ne 0 ]; then
-        failed_total=$((failed_total + 1))
-    fi
-    rm -f "$log"
-    names+=("wine tests")
-    results+=("$rc")
-    [ "$rc" -eq 0 ] || status=1
+    run_logged "wine tests" scripts/wine-tests.sh
 fi
 
 echo
