@@ -27,7 +27,7 @@ export PATH="$SANDBOX/bin:$PATH"
 mkdir -p "$SANDBOX/AppData/Roaming/Vekta"
 cat >"$SANDBOX/AppData/Roaming/Vekta/VornixControlPanel_Settings.xml" <<'XML'
 <?xml version="1.0"?>
-<VornixControlPanel Left="20" Top="20" Width="921" Height="825" Maximized="false" RunNotify="false" Extended="true" Target="E:" Source="C:;D:" ProductSetup="true"/>
+<VornixControlPanel Left="20" Top="20" Width="921" Height="825" Maximized="false" RunNotify="false" Extended="true" Target="E:" Source="C:;D:" ProductSetup="false"/>
 XML
 
 pids=()

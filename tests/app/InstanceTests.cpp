@@ -1,4 +1,6 @@
 // The single-instance test across real processes on the POSIX backends.
+#include "support/TempFolder.h"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -10,18 +12,7 @@
 
 namespace {
 
-class TTempDir {
-public:
-    TTempDir() {
-        char tmpl[] = "/tmp/vornix-inst-XXXXXX";
-        FPath = mkdtemp(tmpl);
-    }
-    ~TTempDir() { std::filesystem::remove_all(FPath); }
-    const std::string& Path() const { return FPath; }
-
-private:
-    std::string FPath;
-};
+using TTempDir = cvtest::TTempFolder;
 
 struct TProbe {
     FILE* out = nullptr;
@@ -53,8 +44,8 @@ TEST(InstanceProcesses, TwoStartingTogetherNeverBothCountAsFirst) {
     TTempDir dir;
     for (int round = 0; round < 15; ++round) {
         SCOPED_TRACE(round);
-        TProbe a(ProbeCommand(dir.Path(), "/opt/vornix/Control", 0.3));
-        TProbe b(ProbeCommand(dir.Path(), "/opt/vornix/Control", 0.3));
+        TProbe a(ProbeCommand(dir.Dir(), "/opt/vornix/Control", 0.3));
+        TProbe b(ProbeCommand(dir.Dir(), "/opt/vornix/Control", 0.3));
         std::string ra = a.Line(), rb = b.Line();
         EXPECT_TRUE((ra == "first" && rb == "duplicate") || (ra == "duplicate" && rb == "first"))
             << ra << " / " << rb;
@@ -64,22 +55,22 @@ TEST(InstanceProcesses, TwoStartingTogetherNeverBothCountAsFirst) {
 TEST(InstanceProcesses, ASecondStartRaisesTheFirstWindowAndLeavingFreesTheName) {
     TTempDir dir;
     {
-        TProbe first(ProbeCommand(dir.Path(), "/opt/vornix/Control", 10));
+        TProbe first(ProbeCommand(dir.Dir(), "/opt/vornix/Control", 10));
         ASSERT_EQ(first.Line(), "first");
-        TProbe second(ProbeCommand(dir.Path(), "/opt/vornix/Control", 0));
+        TProbe second(ProbeCommand(dir.Dir(), "/opt/vornix/Control", 0));
         EXPECT_EQ(second.Line(), "duplicate");
         EXPECT_EQ(first.Line(), "raised");
     }
-    TProbe next(ProbeCommand(dir.Path(), "/opt/vornix/Control", 0));
+    TProbe next(ProbeCommand(dir.Dir(), "/opt/vornix/Control", 0));
     EXPECT_EQ(next.Line(), "first") << "after the first instance closed";
 }
 
 TEST(InstanceProcesses, ACrashedInstanceDoesNotKeepLaterStartsOut) {
     TTempDir dir;
     {
-        TProbe crashing(ProbeCommand(dir.Path(), "/opt/vornix/Control", 0, "crash"));
+        TProbe crashing(ProbeCommand(dir.Dir(), "/opt/vornix/Control", 0, "crash"));
         ASSERT_EQ(crashing.Line(), "first");
     }
-    TProbe next(ProbeCommand(dir.Path(), "/opt/vornix/Control", 0));
+    TProbe next(ProbeCommand(dir.Dir(), "/opt/vornix/Control", 0));
     EXPECT_EQ(next.Line(), "first");
 }

@@ -1,5 +1,5 @@
 // Product values through both registry views, and the install folders derived from them.
-#include "TempFolder.h"
+#include "support/TempFolder.h"
 
 #include "config/CvRegistry.h"
 #include "platform/sandbox/SandboxRegistry.h"

@@ -1,6 +1,6 @@
 // The detached start: where a name is found, which folder the program starts in, how its
 // parameters arrive, and that nothing is left behind.
-#include "TempFolder.h"
+#include "support/TempFolder.h"
 
 #include "platform/FileSystem.h"
 #include "platform/posix/PosixShell.h"

@@ -1,6 +1,6 @@
 // The sandbox's registry file: two views of SOFTWARE, Windows' letter-case rules, rights,
 // and no lost values when several processes write at once.
-#include "TempFolder.h"
+#include "support/TempFolder.h"
 
 #include "platform/FileSystem.h"
 #include "platform/sandbox/SandboxRegistry.h"

@@ -1,6 +1,6 @@
 // The shared warning panel and the pool-size change event: what the label says, when the
 // panel shows, and when the combo box turns red.
-#include "TempFolder.h"
+#include "support/TempFolder.h"
 
 #include "config/SizeWarning.h"
 #include "core/Assert.h"

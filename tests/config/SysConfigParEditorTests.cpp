@@ -1,6 +1,6 @@
 // The parameter file editor: reading the two pool sizes, rewriting only their lines, and
 // writing the file back byte for byte otherwise.
-#include "TempFolder.h"
+#include "support/TempFolder.h"
 
 #include "config/SysConfigParEditor.h"
 #include "core/Assert.h"

@@ -4,6 +4,7 @@
 #include "shell/ViewLogic.h"
 
 #include "platform/FileSystem.h"
+#include "support/TempFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -14,24 +15,17 @@ using namespace cv;
 
 namespace {
 
-class TAppData {
+// A roaming AppData folder of its own.
+class TAppData : public cvtest::TTempFolder {
 public:
-    TAppData() {
-        char tmpl[] = "/tmp/vornix-appdata-XXXXXX";
-        FPath = mkdtemp(tmpl);
-    }
-    ~TAppData() { std::filesystem::remove_all(FPath); }
-    const std::string& Path() const { return FPath; }
-    std::string Current() const { return FPath + "/Vekta/VornixControlPanel_Settings.xml"; }
-    std::string Older() const { return FPath + "/VornixControlPanel9_4Settings.xml"; }
+    const std::string& Path() const { return Dir(); }
+    std::string Current() const { return Dir() + "/Vekta/VornixControlPanel_Settings.xml"; }
+    std::string Older() const { return Dir() + "/VornixControlPanel9_4Settings.xml"; }
     void Write(const std::string& path, const std::string& text) const {
         std::filesystem::create_directories(std::filesystem::path(path).parent_path());
         std::ofstream(path) << text;
     }
     std::string Read(const std::string& path) const { return ReadFileBytes(path).value_or(""); }
-
-private:
-    std::string FPath;
 };
 
 struct TRecordingView : IControlPanelView {

@@ -10,7 +10,7 @@ namespace cvtest {
 class TTempFolder {
 public:
     TTempFolder() {
-        char tmpl[] = "/tmp/vornix-config-XXXXXX";
+        char tmpl[] = "/tmp/vornix-test-XXXXXX";
         if (!mkdtemp(tmpl))
             throw std::runtime_error("mkdtemp failed");
         FDir = tmpl;
