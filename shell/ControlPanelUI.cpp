@@ -46,7 +46,9 @@
 #include <QWindowStateChangeEvent>
 
 #ifdef _WIN32
+#include "platform/win32/Win32MessageFilter.h"
 #include <objbase.h>
+#include <windows.h>
 #endif
 
 namespace cv {
@@ -738,6 +740,11 @@ void TForm1::FirstShow() {
     MainMenu1->hide();
     ResolveFolders();
     CreateNotifyMutex();
+#ifdef _WIN32
+    // The shell's taskbar message must reach the elevated window.
+    TaskbarButtonCreatedMessageValue = RegisterWindowMessageW(L"TaskbarButtonCreated");
+    AllowElevatedMessages(static_cast<uintptr_t>(winId()), TaskbarButtonCreatedMessageValue);
+#endif
     FService = std::make_unique<TCvService>(FPlatform.Services, [this] { UpdateServiceStatus(); },
                                             TCvService::DefaultForceBoundMs, FOptions.ServicePollMs);
     FSections = {SystemBtn, HTTPConfigButton, ConfigurationBtn};

@@ -184,6 +184,7 @@ private:
     bool FRunningIn64Bit = false;
     std::string FWindowsFolder;
     uint32_t FInstanceHandle = 0;
+    uint32_t TaskbarButtonCreatedMessageValue = 0;
     int FEnlargedWidth = 750;
     bool FMaximized = false;
     int32_t FKernelProcesses = 0;
