@@ -2,13 +2,11 @@
 
 #include "core/Text.h"
 #include "platform/FileSystem.h"
+#include "PosixSpawn.h"
 
 #include <cerrno>
-#include <csignal>
 #include <cstdlib>
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 extern char** environ;
@@ -124,62 +122,11 @@ bool TPosixShell::Execute(const std::string& file, const std::string& parameters
     if (!folder.empty() && !DirectoryExists(folder))
         return false;
 
-    // Everything the children need is built before fork: only async-signal-safe calls after it.
-    std::vector<std::string> args = SplitCommandLine(parameters);
-    args.insert(args.begin(), program);
-    std::vector<char*> argv;
-    for (auto& a : args)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
-
-    // The grandchild reports a failed exec through the pipe; a successful exec closes it.
-    int fds[2];
-    if (pipe2(fds, O_CLOEXEC) != 0)
-        return false;
-    pid_t child = fork();
-    if (child < 0) {
-        close(fds[0]);
-        close(fds[1]);
-        return false;
-    }
-    if (child == 0) {
-        close(fds[0]);
-        setsid();
-        pid_t grandchild = fork();
-        if (grandchild == 0) {
-            sigset_t none;
-            sigemptyset(&none);
-            sigprocmask(SIG_SETMASK, &none, nullptr);
-            signal(SIGPIPE, SIG_DFL);
-            int err = 0;
-            if (!folder.empty() && chdir(folder.c_str()) != 0)
-                err = errno;
-            if (!err) {
-                int devnull = open("/dev/null", O_RDONLY);
-                if (devnull >= 0 && devnull != 0) {
-                    dup2(devnull, 0);
-                    close(devnull);
-                }
-                execve(program.c_str(), argv.data(), environ);
-                err = errno;
-            }
-            ssize_t w = write(fds[1], &err, sizeof err);
-            (void)w;
-            _exit(127);
-        }
-        _exit(grandchild < 0 ? 1 : 0);
-    }
-    close(fds[1]);
-    int status = 0;
-    while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
-    }
-    bool forked = WIFEXITED(status) && WEXITSTATUS(status) == 0;
-    int err = 0;
-    ssize_t r;
-    while ((r = read(fds[0], &err, sizeof err)) < 0 && errno == EINTR) {
-    }
-    close(fds[0]);
-    return forked && r == 0;
+    TDetachedStart start;
+    start.Program = program;
+    start.Arguments = SplitCommandLine(parameters);
+    start.Folder = folder;
+    return StartDetached(start) > 0;
 }
 
 } // namespace cv

@@ -3,12 +3,11 @@
 #include "SandboxServiceHost.h"
 #include "core/Text.h"
 #include "platform/FileSystem.h"
+#include "platform/posix/PosixSpawn.h"
 
 #include <cerrno>
 #include <cstdlib>
-#include <fcntl.h>
 #include <sstream>
-#include <sys/wait.h>
 #include <unistd.h>
 
 extern char** environ;
@@ -74,61 +73,19 @@ TSandboxServiceState CurrentState(const std::string& folder) {
     return s;
 }
 
-// Double fork: the service runs detached from its starter and is reaped by init, so a dead
-// service is never mistaken for a live zombie.
+// The service runs detached from its starter and is reaped by init, so a dead service is
+// never mistaken for a live zombie.
 int Spawn(const std::vector<std::string>& command, const std::string& sandbox,
           const std::string& logFile) {
-    // Everything the child needs is built before fork: only async-signal-safe calls after it.
-    std::vector<char*> argv;
-    for (auto& a : command)
-        argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    std::vector<std::string> envStrings;
+    TDetachedStart start;
+    start.Program = command[0];
+    start.Arguments.assign(command.begin() + 1, command.end());
     for (char** e = environ; e && *e; ++e)
         if (!StartsWith(*e, "VORNIX_SANDBOX="))
-            envStrings.emplace_back(*e);
-    envStrings.push_back("VORNIX_SANDBOX=" + sandbox);
-    std::vector<char*> envp;
-    for (auto& e : envStrings)
-        envp.push_back(e.data());
-    envp.push_back(nullptr);
-    int fds[2];
-    if (pipe2(fds, O_CLOEXEC) != 0)
-        return -1;
-    pid_t child = fork();
-    if (child < 0) {
-        close(fds[0]);
-        close(fds[1]);
-        return -1;
-    }
-    if (child == 0) {
-        setsid();
-        pid_t grandchild = fork();
-        if (grandchild == 0) {
-            int devnull = open("/dev/null", O_RDONLY);
-            int log = open(logFile.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
-            if (devnull >= 0)
-                dup2(devnull, 0);
-            if (log >= 0) {
-                dup2(log, 1);
-                dup2(log, 2);
-            }
-            execve(argv[0], argv.data(), envp.data());
-            _exit(127);
-        }
-        int pid = grandchild;
-        ssize_t w = write(fds[1], &pid, sizeof pid);
-        (void)w;
-        _exit(0);
-    }
-    close(fds[1]);
-    int pid = -1;
-    if (read(fds[0], &pid, sizeof pid) != static_cast<ssize_t>(sizeof pid))
-        pid = -1;
-    close(fds[0]);
-    int status = 0;
-    waitpid(child, &status, 0);
-    return pid;
+            start.Environment.emplace_back(*e);
+    start.Environment.push_back("VORNIX_SANDBOX=" + sandbox);
+    start.OutputFile = logFile;
+    return StartDetached(start);
 }
 
 class TSandboxService : public IServiceHandle {
