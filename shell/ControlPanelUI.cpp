@@ -1,7 +1,10 @@
 #include "ControlPanelUI.h"
 
 #include "Controller.h"
-#include "ElidedLabel.h"
+#include "MessageBar.h"
+#include "ProcessListView.h"
+#include "Sections.h"
+#include "Widgets.h"
 #include "Images.h"
 #include "MessageDialog.h"
 #include "StatusTree.h"
@@ -21,29 +24,19 @@
 #include <QComboBox>
 #include <QCommandLinkButton>
 #include <QFrame>
-#include <QGridLayout>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QLineEdit>
-#include <QDateTime>
-#include <QHeaderView>
-#include <QKeyEvent>
-#include <QLocale>
-#include <QMenu>
 #include <QMenuBar>
 #include <QTimer>
-#include <QTreeWidget>
 #include <QPainter>
 #include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QShortcut>
 #include <QShowEvent>
-#include <QToolButton>
 #include <QVBoxLayout>
 #include <QWheelEvent>
-#include <QWindowStateChangeEvent>
 
 #ifdef _WIN32
 #include "platform/win32/Win32MessageFilter.h"
@@ -53,55 +46,7 @@
 
 namespace cv {
 
-namespace {
-
-const QColor LinkBlue(70, 117, 160);
-
-QLabel* Text(const QString& name, const QString& text, QWidget* parent, bool bold = false,
-             int pixelSize = 0) {
-    auto* l = new QLabel(text, parent);
-    l->setObjectName(name);
-    if (bold || pixelSize) {
-        QFont f = l->font();
-        f.setBold(bold);
-        if (pixelSize)
-            f.setPixelSize(pixelSize);
-        l->setFont(f);
-    }
-    return l;
-}
-
-QLabel* Picture(const QString& name, const QPixmap& pixmap, QWidget* parent) {
-    auto* l = new QLabel(parent);
-    l->setObjectName(name);
-    l->setPixmap(pixmap);
-    l->setFixedSize(pixmap.size().isEmpty() ? QSize(16, 16) : pixmap.size());
-    return l;
-}
-
-QFrame* Rule(QWidget* parent) {
-    auto* r = new QFrame(parent);
-    r->setFixedHeight(1);
-    r->setStyleSheet(QStringLiteral("background-color: #d4dbe3;"));
-    return r;
-}
-
-QString LinkHtml(const QString& key, const QString& text) {
-    return QStringLiteral("<a href=\"%1\" style=\"color:#4675a0; text-decoration:none;\">%2</a>")
-        .arg(key, text.toHtmlEscaped());
-}
-
-QCommandLinkButton* CommandButton(const QString& name, const QString& caption, const QIcon& icon,
-                                  QWidget* parent) {
-    auto* b = new QCommandLinkButton(caption, parent);
-    b->setObjectName(name);
-    b->setIcon(icon);
-    b->setIconSize(QSize(24, 24));
-    b->setMinimumHeight(44);
-    return b;
-}
-
-} // namespace
+using namespace ui;
 
 QEvent::Type TLogEntryEvent::EventType() {
     static const auto type = static_cast<QEvent::Type>(QEvent::registerEventType(QEvent::User + 1));
@@ -130,8 +75,8 @@ TForm1::~TForm1() {
         FController->SaveSettings(frameGeometry().top(), frameGeometry().left(),
                                   frameGeometry().height(), frameGeometry().width(),
                                   isMaximized(), NotifyCheckbox->isChecked(), IsExpanded(),
-                                  BackupSourceEdit->text().toStdString(),
-                                  BackupTargetEdit->text().toStdString());
+                                  FBackup->BackupSourceEdit->text().toStdString(),
+                                  FBackup->BackupTargetEdit->text().toStdString());
     FMutex.reset();
     if (FProcessTimer)
         FProcessTimer->stop();
@@ -170,7 +115,7 @@ void TForm1::BuildFrame() {
     outer->setSpacing(0);
     setCentralWidget(central);
 
-    BuildMessagePanel();
+    MessagePanel = new TMessageBar(central);
     outer->addWidget(MessagePanel);
 
     auto* row = new QHBoxLayout();
@@ -362,10 +307,11 @@ TForm1::TSection TForm1::AddSection(QVBoxLayout* into, const QString& headerName
 }
 
 void TForm1::BuildSections(QVBoxLayout* into) {
+    const TLinkHandler onLink = [this](const QString& key) { OverviewLabelLinkClick(key); };
     auto system = AddSection(into, QStringLiteral("SystemPanel"), QStringLiteral("SystemBtn"),
                              QStringLiteral("System"), QStringLiteral("SystemInfoPanel"));
     SystemBtn = system.Button;
-    BuildSystemInfo(system.Info);
+    FSystem = std::make_unique<TSystemSection>(system.Info, onLink);
     auto http = AddSection(into, QStringLiteral("HTTPConfigPanel"),
                            QStringLiteral("HTTPConfigButton"),
                            QStringLiteral("Web Server Configuration"),
@@ -375,7 +321,12 @@ void TForm1::BuildSections(QVBoxLayout* into) {
     auto config = AddSection(into, QStringLiteral("ConfigPanel"), QStringLiteral("ConfigurationBtn"),
                              QStringLiteral("Configuration"), QStringLiteral("ConfigInfoPanel"));
     ConfigurationBtn = config.Button;
-    BuildConfigInfo(config.Info);
+    FConfig = std::make_unique<TConfigSection>(config.Info, onLink);
+    connect(FConfig->ServiceStartTypeCombo, &QComboBox::editTextChanged, this,
+            [this](const QString&) { ServiceStartTypeChange(); });
+    for (QComboBox* combo : {FConfig->MemoryPoolSize, FConfig->PrivatePoolSize})
+        connect(combo, &QComboBox::editTextChanged, this,
+                [this, combo](const QString&) { PrivePoolSizeChange(combo); });
     auto product = AddSection(into, QStringLiteral("ProductSetupPanel"),
                               QStringLiteral("ProductSetupBtn"), QStringLiteral("Product Setup"),
                               QStringLiteral("ProductSetupInfoPanel"));
@@ -386,237 +337,7 @@ void TForm1::BuildSections(QVBoxLayout* into) {
     auto backup = AddSection(into, QStringLiteral("BackupPanel"), QStringLiteral("BackupBtn"),
                              QStringLiteral("Disk Image Backup"), QStringLiteral("BackupInfoPanel"));
     BackupBtn = backup.Button;
-    BuildBackupInfo(backup.Info);
-}
-
-void TForm1::BuildSystemInfo(QFrame* info) {
-    auto* grid = new QGridLayout(info);
-    grid->setContentsMargins(12, 10, 12, 14);
-    grid->setHorizontalSpacing(16);
-    grid->setVerticalSpacing(6);
-    struct {
-        const char* captionName;
-        const char* caption;
-        const char* valueName;
-        QLabel** value;
-    } rows[] = {
-        {"PackageCaption", "Package", "PackageLabel", &PackageLabel},
-        {"BaseSystemCaption", "Base System", "BaseSystemLabel", &BaseSystemLabel},
-        {"SystemIDCaption", "System ID", "SystemIdLabel", &SystemIdLabel},
-        {"StartupTimeCaption", "Startup Time", "StartupTimeLabel", &StartupTimeLabel},
-    };
-    int r = 0;
-    for (auto& row : rows) {
-        grid->addWidget(Text(row.captionName, row.caption, info), r, 0);
-        auto* value = Text(row.valueName, QStringLiteral("-"), info, true);
-        value->setFixedWidth(353);
-        *row.value = value;
-        grid->addWidget(value, r, 1);
-        ++r;
-    }
-    grid->addWidget(Text(QStringLiteral("KernelProcessesCaption"),
-                         QStringLiteral("Kernel Processes:"), info),
-                    r, 0);
-    KernelProcessesLabel = Text(QStringLiteral("KernelProcessesLabel"), QStringLiteral("0"), info, true);
-    grid->addWidget(KernelProcessesLabel, r++, 1);
-    grid->addWidget(Text(QStringLiteral("ScadaProcessesCaption"),
-                         QStringLiteral("Client Processes:"), info),
-                    r, 0);
-    ScadaProcessesLabel = Text(QStringLiteral("ScadaProcessesLabel"), QStringLiteral("0"), info, true);
-    grid->addWidget(ScadaProcessesLabel, r++, 1);
-    auto* link = LinkLabel(QStringLiteral("ProcessListLink"), QStringLiteral("ProcessDetails"),
-                           QStringLiteral("Process List"), info);
-    link->setToolTip(QStringLiteral("View details about running Vornix processes."));
-    grid->addWidget(link, r, 0, 1, 2);
-    grid->setColumnStretch(2, 1);
-}
-
-void TForm1::BuildConfigInfo(QFrame* info) {
-    auto* v = new QVBoxLayout(info);
-    v->setContentsMargins(12, 10, 12, 14);
-    v->setSpacing(8);
-    auto* grid = new QGridLayout();
-    grid->setHorizontalSpacing(10);
-    grid->setVerticalSpacing(6);
-    grid->addWidget(Text(QStringLiteral("ServiceStartTypeLabel"),
-                         QStringLiteral("Service Start Type"), info),
-                    0, 0);
-    ServiceStartTypeCombo = new QComboBox(info);
-    ServiceStartTypeCombo->setObjectName(QStringLiteral("ServiceStartTypeCombo"));
-    ServiceStartTypeCombo->setEditable(true);
-    ServiceStartTypeCombo->addItems({QStringLiteral("Automatic"), QStringLiteral("Manual"),
-                                     QStringLiteral("Disabled")});
-    ServiceStartTypeCombo->setFixedWidth(120);
-    connect(ServiceStartTypeCombo, &QComboBox::editTextChanged, this,
-            [this](const QString&) { ServiceStartTypeChange(); });
-    grid->addWidget(ServiceStartTypeCombo, 0, 1);
-    grid->addWidget(Text(QStringLiteral("Label7"), QStringLiteral("Global Memory Pool Size"), info), 1, 0);
-    MemoryPoolSize = new QComboBox(info);
-    MemoryPoolSize->setObjectName(QStringLiteral("MemoryPoolSize"));
-    MemoryPoolSize->setEditable(true);
-    MemoryPoolSize->addItems({"256", "384", "512", "768", "1024", "1536", "2048", "2560"});
-    MemoryPoolSize->setProperty("Tag", 1);
-    MemoryPoolSize->setFixedWidth(120);
-    grid->addWidget(MemoryPoolSize, 1, 1);
-    grid->addWidget(Text(QStringLiteral("Label6"), QStringLiteral("MB"), info), 1, 2);
-    grid->addWidget(Text(QStringLiteral("Label8"), QStringLiteral("Max Private Memory Pool Size"), info), 2, 0);
-    PrivatePoolSize = new QComboBox(info);
-    PrivatePoolSize->setObjectName(QStringLiteral("PrivatePoolSize"));
-    PrivatePoolSize->setEditable(true);
-    PrivatePoolSize->addItems({"128", "256", "512"});
-    PrivatePoolSize->setProperty("Tag", 2);
-    PrivatePoolSize->setFixedWidth(120);
-    grid->addWidget(PrivatePoolSize, 2, 1);
-    for (QComboBox* combo : {MemoryPoolSize, PrivatePoolSize})
-        connect(combo, &QComboBox::editTextChanged, this,
-                [this, combo](const QString&) { PrivePoolSizeChange(combo); });
-    grid->addWidget(Text(QStringLiteral("Label9"), QStringLiteral("MB"), info), 2, 2);
-    grid->setColumnStretch(3, 1);
-    v->addLayout(grid);
-
-    SizeWarning = new QFrame(info);
-    SizeWarning->setObjectName(QStringLiteral("SizeWarning"));
-    auto* sw = new QHBoxLayout(SizeWarning);
-    sw->setContentsMargins(0, 0, 0, 0);
-    sw->addWidget(Picture(QStringLiteral("SizeWarningImage"), images::Warning(), SizeWarning));
-    SizeWarningLabel = Text(QStringLiteral("SizeWarningLabel"), QStringLiteral("Requires Vornix restart"),
-                            SizeWarning);
-    sw->addWidget(SizeWarningLabel, 1);
-    SizeWarning->hide();
-    v->addWidget(SizeWarning);
-
-    struct {
-        const char* name;
-        const char* key;
-        const char* caption;
-    } links[] = {
-        {"EditKernelSetupLinkLabel", "EditKernelSetup", "Edit system configuration (KERNEL_SETUP.LUM)"},
-        {"EditStopSequenceLinkLabel", "EditStopSequence", "Edit shutdown program (STOP_SEQUENCE.LUM)"},
-        {"SysConfLinkLabel", "SysConf", "System configuration wizard..."},
-        {"ControllApplicationsLink", "Applications", "Control Corvane applications..."},
-        {"SupportLink", "Support", "System info logging..."},
-        {"PwLinkLabel", "ChangePw", "Change Corvane user password..."},
-        {"CyberSecurity", "CyberSecurity", "Cyber Security..."},
-    };
-    for (auto& l : links) {
-        auto* label = LinkLabel(l.name, l.key, l.caption, info);
-        v->addWidget(label);
-        if (QLatin1String(l.name) == QLatin1String("CyberSecurity"))
-            CyberSecurity = label;
-    }
-    auto* note = new QFrame(info);
-    ScmNotInstalledPanel = note;
-    note->setObjectName(QStringLiteral("ScmNotInstalledPanel"));
-    auto* nl = new QHBoxLayout(note);
-    nl->setContentsMargins(0, 0, 0, 0);
-    nl->addWidget(Picture(QStringLiteral("ScmNotInstalledImage"), images::Warning(), note));
-    nl->addWidget(Text(QStringLiteral("ScmNotInstalledLabel"),
-                       QStringLiteral("Warden Suite not installed"), note),
-                  1);
-    note->hide();
-    v->addWidget(note);
-}
-
-void TForm1::BuildBackupInfo(QFrame* info) {
-    auto* v = new QVBoxLayout(info);
-    v->setContentsMargins(12, 10, 12, 14);
-    v->setSpacing(8);
-    struct {
-        const char* name;
-        const char* key;
-        const char* caption;
-    } links[] = {
-        {"StartBackup", "StartBackup", "Start Disk Image Backup..."},
-        {"LinkLabel2", "StopBackup", "Stop Disk Image Backup..."},
-        {"LinkLabel3", "CheckBackup", "Check Disk Image Backup Status..."},
-    };
-    for (auto& l : links) {
-        auto* label = LinkLabel(l.name, l.key, l.caption, info);
-        v->addWidget(label);
-        if (QLatin1String(l.name) == QLatin1String("StartBackup"))
-            StartBackup = label;
-    }
-    auto* grid = new QGridLayout();
-    grid->setHorizontalSpacing(10);
-    grid->addWidget(Text(QStringLiteral("BackupSourceLabel"), QStringLiteral("Backup Source:"), info), 0, 0);
-    BackupSourceEdit = new QLineEdit(info);
-    BackupSourceEdit->setObjectName(QStringLiteral("BackupSourceEdit"));
-    grid->addWidget(BackupSourceEdit, 0, 1);
-    grid->addWidget(Text(QStringLiteral("BackupTargetLabel"), QStringLiteral("Backup Target:"), info), 1, 0);
-    BackupTargetEdit = new QLineEdit(info);
-    BackupTargetEdit->setObjectName(QStringLiteral("BackupTargetEdit"));
-    grid->addWidget(BackupTargetEdit, 1, 1);
-    grid->setColumnMinimumWidth(1, 260);
-    grid->setColumnStretch(2, 1);
-    v->addLayout(grid);
-
-    connect(BackupSourceEdit, &QLineEdit::textChanged, this, [this] { BackupSourceEditChange(); });
-    connect(BackupTargetEdit, &QLineEdit::textChanged, this, [this] { BackupSourceEditChange(); });
-    auto* warning = new QFrame(info);
-    BackupWarningPanel = warning;
-    warning->setObjectName(QStringLiteral("BackupWarningPanel"));
-    auto* wl = new QHBoxLayout(warning);
-    wl->setContentsMargins(0, 0, 0, 0);
-    wl->addWidget(Picture(QStringLiteral("BackupWarningImage"), images::Warning(), warning));
-    auto* wt = Text(QStringLiteral("BackupWarningLabel"),
-                    QStringLiteral("Source and Target must be defined"), warning);
-    wt->setStyleSheet(QStringLiteral("color: red;"));
-    wl->addWidget(wt, 1);
-    warning->hide();
-    v->addWidget(warning);
-
-    auto* box = new QFrame(info);
-    box->setObjectName(QStringLiteral("BackupInfoBox"));
-    box->setStyleSheet(QStringLiteral("#BackupInfoBox { background: #eef3f8; border: 1px solid #c9d6e3; }"));
-    auto* bl = new QHBoxLayout(box);
-    bl->setContentsMargins(8, 8, 8, 8);
-    bl->addWidget(Picture(QStringLiteral("BackupInfoImage"), images::Information(), box), 0, Qt::AlignTop);
-    auto* note = Text(QStringLiteral("BackupInfoLabel"),
-                      QStringLiteral("The consistency of a running Vornix application cannot be "
-                                     "guaranteed in the disk image backup. It is therefore "
-                                     "recommended to take the disk backup while Vornix is not "
-                                     "running or to take the application backup separately."),
-                      box);
-    note->setWordWrap(true);
-    bl->addWidget(note, 1);
-    v->addWidget(box);
-}
-
-void TForm1::BuildMessagePanel() {
-    MessagePanel = new QFrame(centralWidget());
-    MessagePanel->setObjectName(QStringLiteral("MessagePanel"));
-    MessagePanel->setAutoFillBackground(true);
-    MessagePanel->setProperty("Tag", 0);
-    auto* grid = new QGridLayout(MessagePanel);
-    grid->setContentsMargins(10, 6, 6, 6);
-    grid->setHorizontalSpacing(8);
-    MessageLabelHelp = Picture(QStringLiteral("MessageLabelHelp"), images::Help(), MessagePanel);
-    MessageLabelHelp->hide();
-    MessageLabel = new TElidedLabel(MessagePanel);
-    MessageLabel->setObjectName(QStringLiteral("MessageLabel"));
-    {
-        QFont f = MessageLabel->font();
-        f.setBold(true);
-        MessageLabel->setFont(f);
-    }
-    MessageLabel->setAlignment(Qt::AlignVCenter | Qt::AlignLeft);
-    MessageLabel->setMinimumWidth(50);
-    MessageLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-    MessageHelpContext = Text(QStringLiteral("MessageHelpContext"), QString(), MessagePanel, true);
-    MessageHelpContext->setWordWrap(true);
-    MessageHelpContext->hide();
-    CloseMessageButton = new QToolButton(MessagePanel);
-    CloseMessageButton->setObjectName(QStringLiteral("CloseMessageButton"));
-    CloseMessageButton->setAutoRaise(true);
-    CloseMessageButton->setIcon(images::Close());
-    CloseMessageButton->setCursor(Qt::PointingHandCursor);
-    connect(CloseMessageButton, &QToolButton::clicked, this, [this] { CloseMessageButtonClick(); });
-    grid->addWidget(MessageLabelHelp, 0, 0, 2, 1, Qt::AlignTop);
-    grid->addWidget(MessageLabel, 0, 1);
-    grid->addWidget(MessageHelpContext, 1, 1);
-    grid->addWidget(CloseMessageButton, 0, 2, Qt::AlignTop | Qt::AlignRight);
-    grid->setColumnStretch(1, 1);
-    MessagePanel->hide();
+    FBackup = std::make_unique<TBackupSection>(backup.Info, onLink);
 }
 
 QFrame* TForm1::BuildFullPanel(const QString& name, const QString& stripName,
@@ -649,39 +370,22 @@ QFrame* TForm1::BuildFullPanel(const QString& name, const QString& stripName,
     v->addWidget(body, 1);
     if (name == QLatin1String("ProcessPanel")) {
         BackPanel = strip;
-        BuildProcessList(body);
+        body->layout()->setContentsMargins(10, 8, 10, 10);
+        ProcessList = new TProcessListView(body);
+        body->layout()->addWidget(ProcessList);
+        ProcessList->OnKillProcess = [this] { KillProcessClick(); };
+        ProcessList->OnKillAllProcess = [this] { KillAllProcessClick(); };
+        ProcessList->OnDeleteKey = [this] {
+            if (CenteredMessageDialog(this, QStringLiteral("Kill the process?"),
+                                      TMsgDlgType::mtConfirmation,
+                                      QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes)
+                KillProcessClick();
+        };
     }
     else
         Panel2 = strip;
     panel->hide();
     return panel;
-}
-
-void TForm1::BuildProcessList(QWidget* body) {
-    body->layout()->setContentsMargins(10, 8, 10, 10);
-    ProcessList = new QTreeWidget(body);
-    ProcessList->setObjectName(QStringLiteral("ProcessList"));
-    ProcessList->setColumnCount(0);
-    ProcessList->setRootIsDecorated(false);
-    ProcessList->setItemsExpandable(false);
-    ProcessList->setSelectionBehavior(QAbstractItemView::SelectRows);
-    ProcessList->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    ProcessList->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    ProcessList->setUniformRowHeights(true);
-    ProcessList->setAlternatingRowColors(false);
-    ProcessList->setContextMenuPolicy(Qt::CustomContextMenu);
-    ProcessList->installEventFilter(this);
-    body->layout()->addWidget(ProcessList);
-    auto* popup = new QMenu(ProcessList);
-    popup->setObjectName(QStringLiteral("ProcessListPopup"));
-    auto* kill = popup->addAction(QStringLiteral("Kill Process"));
-    kill->setObjectName(QStringLiteral("KillProcess"));
-    connect(kill, &QAction::triggered, this, [this] { KillProcessClick(); });
-    auto* killAll = popup->addAction(QStringLiteral("Kill All Processes"));
-    killAll->setObjectName(QStringLiteral("KillAllProcess"));
-    connect(killAll, &QAction::triggered, this, [this] { KillAllProcessClick(); });
-    connect(ProcessList, &QWidget::customContextMenuRequested, this,
-            [this, popup](const QPoint& pos) { popup->popup(ProcessList->viewport()->mapToGlobal(pos)); });
 }
 
 void TForm1::BuildMenu() {
@@ -752,8 +456,8 @@ void TForm1::FirstShow() {
     FPanels = {AdditionalPanel, ProcessPanel, LumoEditorPanel};
     FController = std::make_unique<TControlPanelController>(*this, FPlatform, FOptions.LogServicePort);
     CreateParameterFileEditor();
-    SetBackupHints();
-    BackupSourceEditChange();
+    FBackup->SetHints();
+    FBackup->FieldsChanged();
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
@@ -891,18 +595,8 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
         }
         return false;
     }
-    if (watched == ProcessList && type == QEvent::KeyRelease &&
-        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Delete) {
-        if (CenteredMessageDialog(this, QStringLiteral("Kill the process?"),
-                                  TMsgDlgType::mtConfirmation,
-                                  QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes)
-            KillProcessClick();
-        return true;
-    }
     if (watched == AdditionalToolsPanel->viewport() && type == QEvent::Wheel) {
-        const bool listOpen = (MemoryPoolSize && MemoryPoolSize->view()->isVisible()) ||
-                              (PrivatePoolSize && PrivatePoolSize->view()->isVisible());
-        if (listOpen)
+        if (FConfig->PoolSizeListOpen())
             return false;
         auto* wheel = static_cast<QWheelEvent*>(event);
         auto* bar = AdditionalToolsPanel->verticalScrollBar();
@@ -957,8 +651,8 @@ void TForm1::UpdatePosition(int32_t top, int32_t left, int32_t height, int32_t w
     }
     if (runNotify)
         NotifyCheckbox->setChecked(true);
-    BackupTargetEdit->setText(QString::fromStdString(target));
-    BackupSourceEdit->setText(QString::fromStdString(source));
+    FBackup->BackupTargetEdit->setText(QString::fromStdString(target));
+    FBackup->BackupSourceEdit->setText(QString::fromStdString(source));
     // Onto the monitor when partly outside it.
     QScreen* s = QGuiApplication::screenAt(frameGeometry().center());
     if (!s)
@@ -980,32 +674,7 @@ void TForm1::UpdatePosition(int32_t top, int32_t left, int32_t height, int32_t w
 }
 
 void TForm1::ShowMessage(uint8_t kind, const std::string& text, int32_t eventNumber) {
-    const TMessageBarContent c = ComputeMessageBar(kind, text, eventNumber);
-    if (!c.Show)
-        return;
-    const QColor bar(c.Colour.R, c.Colour.G, c.Colour.B);
-    const QColor fore(c.TextColour.R, c.TextColour.G, c.TextColour.B);
-    QPalette pal = MessagePanel->palette();
-    pal.setColor(QPalette::Window, bar);
-    MessagePanel->setPalette(pal);
-    const QString style = QStringLiteral("color: %1;").arg(fore.name());
-    MessageLabel->setStyleSheet(style);
-    MessageHelpContext->setStyleSheet(style);
-    MessageHelpContext->clear();
-    const QString label = QString::fromStdString(c.Label);
-    MessageLabel->setText(label);
-    MessageLabel->setToolTip(label);
-    MessageHelpContext->setText(QString::fromStdString(c.HelpContext));
-    MessagePanel->show();
-    MessagePanel->setProperty("Tag", kind);
-    MessageHelpContext->setVisible(c.ShowHelpContext);
-    MessageLabelHelp->setVisible(c.ShowHelpImage);
-}
-
-void TForm1::CloseMessageButtonClick() {
-    MessageLabelHelp->hide();
-    MessageHelpContext->hide();
-    MessagePanel->hide();
+    MessagePanel->ShowMessage(kind, text, eventNumber);
 }
 
 bool TForm1::event(QEvent* event) {
@@ -1023,20 +692,7 @@ bool TForm1::event(QEvent* event) {
 
 void TForm1::StatusUpdate(const std::string&, const std::string&) {}
 
-void TForm1::SysInfoUpdate(TSysInfo sysInfo) {
-    struct {
-        const std::string& value;
-        QLabel* label;
-    } fields[] = {{sysInfo.Package, PackageLabel},
-                  {sysInfo.BaseSystem, BaseSystemLabel},
-                  {sysInfo.StartupTime, StartupTimeLabel},
-                  {sysInfo.SystemID, SystemIdLabel}};
-    for (auto& f : fields) {
-        const std::string v = Trim(f.value);
-        if (!v.empty())
-            f.label->setText(QString::fromStdString(v));
-    }
-}
+void TForm1::SysInfoUpdate(TSysInfo sysInfo) { FSystem->SysInfoUpdate(sysInfo); }
 
 void TForm1::AplStatesUpdate(const TApplicationStates* aplStates) {
     TreeView1->AplStatesUpdate(aplStates);
@@ -1071,11 +727,11 @@ void TForm1::UpdateServiceStatus() {
     std::string startType;
     FService->GetServiceStartTypeString(startType);
     {
-        const QSignalBlocker block(ServiceStartTypeCombo);
-        ServiceStartTypeCombo->setEditText(QString::fromStdString(startType));
+        const QSignalBlocker block(FConfig->ServiceStartTypeCombo);
+        FConfig->ServiceStartTypeCombo->setEditText(QString::fromStdString(startType));
     }
     if (startType == "Unavailable")
-        ServiceStartTypeCombo->setEnabled(false); // nothing enables it again
+        FConfig->ServiceStartTypeCombo->setEnabled(false); // nothing enables it again
     if (StartButton->isEnabled())
         AplStatesUpdate(nullptr);
 }
@@ -1098,7 +754,7 @@ void TForm1::StartServiceBtnClick() {
     if (!ConfirmCertificateBeforeStart())
         return;
     RetakeOriginalPoolSizes();
-    CloseMessageButtonClick();
+    MessagePanel->CloseMessage();
     LaunchNotifyIfWanted();
     TWaitCursor wait;
     FService->Start();
@@ -1129,7 +785,7 @@ void TForm1::ServiceStartTypeChange() {
         return;
     // Raises the state change event either way, so a refused or typed value is undone at once.
     FService->ChangeServiceStartType(
-        TCvService::GetServiceStartTypeConstant(ServiceStartTypeCombo->currentText().toStdString()));
+        TCvService::GetServiceStartTypeConstant(FConfig->ServiceStartTypeCombo->currentText().toStdString()));
 }
 
 bool TForm1::ConfirmCertificateBeforeStart() { return true; }
@@ -1167,80 +823,17 @@ void TForm1::CreateProcessList() {
 
 void TForm1::UpdateProcessInfo() {
     const TProcesses& p = FProcessList->Processes();
-    KernelProcessesLabel->setText(QString::number(p.KernelProcesses));
-    ScadaProcessesLabel->setText(QString::number(p.ScadaProcesses));
+    FSystem->SetProcessCounts(p.KernelProcesses, p.ScadaProcesses);
     FKernelProcesses = p.KernelProcesses;
     ForceButton->setEnabled((FService && FService->ServiceRunning()) || p.KernelProcesses > 0);
     if (ProcessPanel->isVisible())
         ShowProcessList();
 }
 
-void TForm1::ShowProcessList() {
-    // One update bracket: no flicker, and the selection and scroll position survive.
-    ProcessList->setUpdatesEnabled(false);
-    const int scroll = ProcessList->verticalScrollBar()->value();
-    uint32_t selectedPid = 0;
-    const auto selected = ProcessList->selectedItems();
-    if (selected.size() == 1)
-        selectedPid = selected.front()->data(0, Qt::UserRole).toUInt();
-    ProcessList->clear();
-    if (ProcessList->columnCount() < 5) {
-        QStringList captions;
-        for (const auto& c : ProcessListColumns)
-            captions << QString::fromLatin1(c.Caption);
-        ProcessList->setColumnCount(5);
-        ProcessList->setHeaderLabels(captions);
-        const int width = ProcessList->viewport()->width();
-        for (int i = 0; i < 5; ++i) {
-            ProcessList->header()->resizeSection(i, ProcessListColumnWidth(size_t(i), width));
-            ProcessList->headerItem()->setTextAlignment(i, Qt::AlignRight | Qt::AlignVCenter);
-        }
-    }
-    const QLocale locale;
-    auto started = [&locale](TDateTime dt) {
-        int y, m, d, h, n, sec, ms;
-        DecodeDateTime(dt, y, m, d, h, n, sec, ms);
-        return locale.toString(QDateTime(QDate(y, m, d), QTime(h, n, sec)), QLocale::ShortFormat)
-            .toStdString();
-    };
-    QTreeWidgetItem* toSelect = nullptr;
-    for (const auto& group : BuildProcessListGroups(FProcessList->Processes().Records(), started)) {
-        auto* header = new QTreeWidgetItem(ProcessList);
-        header->setText(0, QString::fromStdString(group.Header));
-        header->setFirstColumnSpanned(true);
-        header->setFlags(Qt::ItemIsEnabled);
-        QFont bold = ProcessList->font();
-        bold.setBold(true);
-        header->setFont(0, bold);
-        header->setForeground(0, QColor(70, 117, 160));
-        header->setTextAlignment(0, Qt::AlignLeft | Qt::AlignVCenter);
-        for (const auto& item : group.Items) {
-            auto* row = new QTreeWidgetItem(header);
-            row->setText(0, QString::fromStdString(item.Caption));
-            for (size_t i = 0; i < item.SubItems.size() && i < 4; ++i)
-                row->setText(int(i) + 1, QString::fromStdString(item.SubItems[i]));
-            for (int i = 0; i < 5; ++i)
-                row->setTextAlignment(i, Qt::AlignRight | Qt::AlignVCenter);
-            row->setData(0, Qt::UserRole, item.ProcessID);
-            if (selectedPid && item.ProcessID == selectedPid)
-                toSelect = row;
-        }
-        header->setExpanded(true);
-    }
-    if (toSelect) {
-        toSelect->setSelected(true);
-        ProcessList->setCurrentItem(toSelect);
-    }
-    ProcessList->setUpdatesEnabled(true);
-    ProcessList->verticalScrollBar()->setValue(scroll);
-}
+void TForm1::ShowProcessList() { ProcessList->ShowProcessList(FProcessList->Processes().Records()); }
 
 void TForm1::KillProcessClick() {
-    const auto selected = ProcessList->selectedItems();
-    if (selected.size() != 1)
-        return;
-    const uint32_t pid = selected.front()->data(0, Qt::UserRole).toUInt();
-    if (pid != 0)
+    if (const uint32_t pid = ProcessList->SelectedProcessId())
         FProcessList->TerminateProcess(pid);
 }
 
@@ -1258,19 +851,8 @@ void TForm1::ResolveFolders() {
     CvFolder = folders.CvFolder;
     WardenFolder = folders.WardenFolder;
     SysServicesFolder = folders.SysServicesFolder;
-    CyberSecurity->setVisible(folders.CyberSecurityVisible);
-    ScmNotInstalledPanel->setVisible(!folders.CyberSecurityVisible);
+    FConfig->ShowCyberSecurity(folders.CyberSecurityVisible);
     FLinks = std::make_unique<TToolLinkDispatcher>(*this, CvFolder, WardenFolder);
-}
-
-QLabel* TForm1::LinkLabel(const QString& name, const QString& key, const QString& caption,
-                          QWidget* parent) {
-    auto* label = Text(name, LinkHtml(key, caption), parent);
-    label->setTextInteractionFlags(Qt::TextBrowserInteraction);
-    label->setCursor(Qt::PointingHandCursor);
-    connect(label, &QLabel::linkActivated, this,
-            [this](const QString& link) { OverviewLabelLinkClick(link); });
-    return label;
 }
 
 void TForm1::OverviewLabelLinkClick(const QString& link) {
@@ -1292,24 +874,11 @@ void TForm1::ShowLumoEditorPanel() { ShowPanel(LumoEditorPanel); }
 void TForm1::ShowProcessPanel() { ShowPanel(ProcessPanel); }
 void TForm1::ReplaceWithDefaultCertificate() {}
 void TForm1::OpenHTTPConfigSection() { OpenSection(HTTPConfigButton); }
-std::string TForm1::BackupSourceText() { return BackupSourceEdit->text().toStdString(); }
-std::string TForm1::BackupTargetText() { return BackupTargetEdit->text().toStdString(); }
+std::string TForm1::BackupSourceText() { return FBackup->Source(); }
+std::string TForm1::BackupTargetText() { return FBackup->Target(); }
 
 void TForm1::RunBackupCommand(int kind, const std::string& source, const std::string& target) {
     cv::RunBackupCommand(*FPlatform.Shell, kind, source, target, FRunningIn64Bit, FWindowsFolder);
-}
-
-void TForm1::SetBackupHints() {
-    auto hint = [](const char* text) { return QString::fromLatin1(text).replace("\r\n", "\n"); };
-    BackupSourceEdit->setToolTip(hint(BackupSourceHint));
-    BackupTargetEdit->setToolTip(hint(BackupTargetHint));
-}
-
-void TForm1::BackupSourceEditChange() {
-    const TBackupFieldsState s =
-        cv::BackupSourceEditChange(BackupSourceText(), BackupTargetText());
-    StartBackup->setEnabled(s.StartBackupEnabled);
-    BackupWarningPanel->setVisible(s.BackupWarningVisible);
 }
 
 // ---------------------------------------------------------------- memory pool sizes
@@ -1317,8 +886,8 @@ void TForm1::BackupSourceEditChange() {
 void TForm1::CreateParameterFileEditor() {
     FSizeWarning = std::make_unique<TSizeWarning>();
     FSizeWarning->OnChange = [this] {
-        SizeWarningLabel->setText(QString::fromStdString(FSizeWarning->LabelText()));
-        SizeWarning->setVisible(FSizeWarning->Visible());
+        FConfig->SizeWarningLabel->setText(QString::fromStdString(FSizeWarning->LabelText()));
+        FConfig->SizeWarning->setVisible(FSizeWarning->Visible());
     };
     FSysConfigPar = std::make_unique<TSysConfigParEditor>(CvFolder + SysConfigParRelativePath);
     ShowPoolSizes();
@@ -1328,11 +897,11 @@ void TForm1::CreateParameterFileEditor() {
 
 void TForm1::ShowPoolSizes() {
     // Setting the texts here is not an edit.
-    const QSignalBlocker a(PrivatePoolSize), b(MemoryPoolSize);
-    PrivatePoolSize->setEditText(QString::number(FSysConfigPar->GetParameter(scpp_Private_Pool_Size)));
-    PrivatePoolSize->setProperty("Tag", 2);
-    MemoryPoolSize->setEditText(QString::number(FSysConfigPar->GetParameter(scpp_Memory_Pool_Size)));
-    MemoryPoolSize->setProperty("Tag", 1);
+    const QSignalBlocker a(FConfig->PrivatePoolSize), b(FConfig->MemoryPoolSize);
+    FConfig->PrivatePoolSize->setEditText(QString::number(FSysConfigPar->GetParameter(scpp_Private_Pool_Size)));
+    FConfig->PrivatePoolSize->setProperty("Tag", 2);
+    FConfig->MemoryPoolSize->setEditText(QString::number(FSysConfigPar->GetParameter(scpp_Memory_Pool_Size)));
+    FConfig->MemoryPoolSize->setProperty("Tag", 1);
 }
 
 void TForm1::PrivePoolSizeChange(QComboBox* combo) {
@@ -1340,10 +909,8 @@ void TForm1::PrivePoolSizeChange(QComboBox* combo) {
         return;
     const bool running = FService && FService->ServiceRunning();
     cv::PrivePoolSizeChange(*FSysConfigPar, *FSizeWarning, combo->currentText().toStdString(),
-                            combo->property("Tag").toInt(), running, [combo](bool red) {
-                                combo->lineEdit()->setStyleSheet(
-                                    red ? QStringLiteral("color: red;") : QString());
-                            });
+                            combo->property("Tag").toInt(), running,
+                            [this, combo](bool red) { FConfig->SetPoolSizeRed(combo, red); });
 }
 
 void TForm1::ShowSizeWarning() {

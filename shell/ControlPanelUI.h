@@ -18,17 +18,19 @@ class QComboBox;
 class QCommandLinkButton;
 class QFrame;
 class QLabel;
-class QLineEdit;
 class QMenuBar;
 class QScrollArea;
 class QTimer;
-class QTreeWidget;
-class QToolButton;
 class QVBoxLayout;
 
 namespace cv {
 
 class TApplicationsTree;
+class TBackupSection;
+class TConfigSection;
+class TMessageBar;
+class TProcessListView;
+class TSystemSection;
 class TControlPanelController;
 class TCvProcessList;
 class TNotifyMutex;
@@ -142,10 +144,6 @@ private:
     void BuildSections(QVBoxLayout* into);
     TSection AddSection(QVBoxLayout* into, const QString& headerName, const QString& buttonName,
                         const QString& caption, const QString& infoName);
-    void BuildSystemInfo(QFrame* info);
-    void BuildConfigInfo(QFrame* info);
-    void BuildBackupInfo(QFrame* info);
-    void BuildMessagePanel();
     QFrame* BuildFullPanel(const QString& name, const QString& stripName,
                            const QString& imageName, const QString& labelName);
     void BuildMenu();
@@ -154,22 +152,16 @@ private:
     void SectionClick(QCommandLinkButton* button);
     void SetSectionImages(QCommandLinkButton* button, bool hot);
     void ExpandPanelClick();
-    void CloseMessageButtonClick();
     void ShowServiceStatusIcon(bool running, const std::string& text);
     void ShowPoolSizes();
     void PrivePoolSizeChange(QComboBox* combo);
     void ShowSizeWarning();
-    void BackupSourceEditChange();
-    void BuildProcessList(QWidget* body);
-    QLabel* LinkLabel(const QString& name, const QString& key, const QString& caption,
-                      QWidget* parent);
     // Steps other sections fill in.
     bool ConfirmCertificateBeforeStart();
     void ResolveFolders();
     void CreateNotifyMutex();
     void CreateProcessList();
     void CreateParameterFileEditor();
-    void SetBackupHints();
     void RetakeOriginalPoolSizes();
     void LaunchNotifyIfWanted();
     void TerminateSystemProcesses();
@@ -200,6 +192,9 @@ private:
     std::unique_ptr<TToolLinkDispatcher> FLinks;
     std::unique_ptr<TSysConfigParEditor> FSysConfigPar;
     std::unique_ptr<TSizeWarning> FSizeWarning;
+    std::unique_ptr<TSystemSection> FSystem;
+    std::unique_ptr<TConfigSection> FConfig;
+    std::unique_ptr<TBackupSection> FBackup;
     std::unique_ptr<TNotifyMutex> FMutex;
     std::unique_ptr<TCvProcessList> FProcessList;
     QTimer* FProcessTimer = nullptr;
@@ -224,7 +219,7 @@ private:
     QFrame* ProcessPanel = nullptr;
     QFrame* LumoEditorPanel = nullptr;
     QFrame* BackPanel = nullptr;
-    QTreeWidget* ProcessList = nullptr;
+    TProcessListView* ProcessList = nullptr;
     QFrame* Panel2 = nullptr;
     // Sections.
     QCommandLinkButton* SystemBtn = nullptr;
@@ -233,29 +228,8 @@ private:
     QCommandLinkButton* ProductSetupBtn = nullptr;
     QCommandLinkButton* BackupBtn = nullptr;
     QFrame* ProductSetupPanel = nullptr;
-    QLabel* PackageLabel = nullptr;
-    QLabel* BaseSystemLabel = nullptr;
-    QLabel* SystemIdLabel = nullptr;
-    QLabel* StartupTimeLabel = nullptr;
-    QLabel* KernelProcessesLabel = nullptr;
-    QLabel* ScadaProcessesLabel = nullptr;
-    QComboBox* ServiceStartTypeCombo = nullptr;
-    QComboBox* MemoryPoolSize = nullptr;
-    QComboBox* PrivatePoolSize = nullptr;
-    QFrame* SizeWarning = nullptr;
-    QLabel* SizeWarningLabel = nullptr;
-    QLabel* CyberSecurity = nullptr;
-    QFrame* ScmNotInstalledPanel = nullptr;
-    QLabel* StartBackup = nullptr;
-    QFrame* BackupWarningPanel = nullptr;
-    QLineEdit* BackupSourceEdit = nullptr;
-    QLineEdit* BackupTargetEdit = nullptr;
     // The message bar.
-    QFrame* MessagePanel = nullptr;
-    QLabel* MessageLabel = nullptr;
-    QToolButton* CloseMessageButton = nullptr;
-    QLabel* MessageLabelHelp = nullptr;
-    QLabel* MessageHelpContext = nullptr;
+    TMessageBar* MessagePanel = nullptr;
     QMenuBar* MainMenu1 = nullptr;
 };
 
