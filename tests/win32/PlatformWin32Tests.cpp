@@ -22,19 +22,16 @@
 #include <thread>
 #include <vector>
 
+#include "Win32TestSupport.h"
+
 using namespace cv;
 
 namespace {
 
-std::string UniqueName(const char* what) {
-    return std::string("VornixTest_") + what + "_" + std::to_string(::GetCurrentProcessId()) + "_" +
-           std::to_string(::GetTickCount64());
-}
+using cvtest::UniqueName;
 
 std::string ExeName() {
-    wchar_t path[MAX_PATH] = {};
-    DWORD n = ::GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::string s = win32::Narrow(std::wstring_view(path, n));
+    std::string s = win32::Narrow(cvtest::OwnModulePath());
     return s.substr(s.find_last_of("\\/") + 1);
 }
 

@@ -15,20 +15,17 @@
 #include <chrono>
 #include <thread>
 
+#include "Win32TestSupport.h"
+
 using namespace cv;
 
 namespace {
 
-std::string UniqueName(const char* what) {
-    return std::string("VornixTest_") + what + "_" + std::to_string(::GetCurrentProcessId()) + "_" +
-           std::to_string(::GetTickCount64());
-}
+using cvtest::UniqueName;
 
 std::wstring OwnFolder() {
-    wchar_t self[MAX_PATH] = {};
-    DWORD n = ::GetModuleFileNameW(nullptr, self, MAX_PATH);
-    std::wstring dir(self, n);
-    return dir.substr(0, dir.find_last_of(L"\\/") + 1);
+    const std::wstring self = cvtest::OwnModulePath();
+    return self.substr(0, self.find_last_of(L"\\/") + 1);
 }
 
 } // namespace
