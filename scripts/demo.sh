@@ -70,7 +70,10 @@ else
     import -window root "$SHOT"
 fi
 kill "$panel" 2>/dev/null || true
+wait "$panel" 2>/dev/null || true
 echo "demo: screenshot saved to $SHOT"
+# The window in the other states worth showing, one picture each (out/demo-NAME.png).
+"$BUILD/tools/demo-shots/vornix-demo-shots" "$OUT" 2>>"$OUT/panel.log"
 echo "demo: the sample installation is $SANDBOX; tools started from the window's links are recorded in $SANDBOX/sim/launches.log"
 if [ "$(id -u)" -ne 0 ]; then
     echo "demo: not run as root, so the simulated kernel processes run under your account and count as client processes"

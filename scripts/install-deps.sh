@@ -3,13 +3,13 @@
 set -euo pipefail
 
 packages=(
-    build-essential cmake pkg-config git
+    build-essential cmake pkg-config git ccache
     qt6-base-dev libqscintilla2-qt6-dev libgl-dev
     libpcre2-dev libpugixml-dev libssl-dev
     libprotobuf-dev protobuf-compiler
     libgtest-dev libgmock-dev googletest libbenchmark-dev
     clang-14 libclang-rt-14-dev
-    g++-mingw-w64-x86-64 wine64
+    g++-mingw-w64-x86-64 wine wine64
     xvfb xauth x11-utils imagemagick fonts-dejavu-core
 )
 
