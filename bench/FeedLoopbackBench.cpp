@@ -11,6 +11,8 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <fstream>
 
 namespace {
 
@@ -97,8 +99,70 @@ void BarePollRecv(benchmark::State& state) {
     }
 }
 
+long ResidentKb() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind("VmRSS:", 0) == 0)
+            return std::stol(line.substr(6));
+    return -1;
+}
+
+// A log service that never pauses: the mixed stream sent again and again for a while
+// (VORNIX_FLOOD_SECONDS, 10 by default) while the main thread runs the hand-overs. The
+// resident memory is sampled every 100 ms; what counts is its growth after the first second.
+double GFloodMBps = 0, GFloodPairsPerSec = 0;
+long GFloodStartKb = 0, GFloodPeakKb = 0;
+
+void Flood(benchmark::State& state) {
+    const char* env = std::getenv("VORNIX_FLOOD_SECONDS");
+    const double seconds = env ? std::atof(env) : 10.0;
+    cv::SetMainThread();
+    for (auto _ : state) {
+        feedtest::TLoopbackServer server;
+        int64_t updates = 0;
+        cv::TSocketDataSource ds("", 100, std::make_shared<cv::TPosixTcpClient>(),
+                                 cv::TDebugOutput{}, server.Port());
+        ds.OnStatusUpdate = [&](const std::string&, const std::string&) { ++updates; };
+        while (server.Accepted() < 1)
+            cv::CheckSynchronize(std::chrono::milliseconds(1));
+        std::atomic<bool> flooding{true};
+        std::atomic<int64_t> sent{0};
+        const auto t0 = Clock::now();
+        const auto end = t0 + std::chrono::duration<double>(seconds);
+        std::thread sender([&] {
+            while (Clock::now() < end && server.Send(Stream()))
+                sent += static_cast<int64_t>(Stream().size());
+            flooding = false;
+        });
+        long startKb = -1, peakKb = 0;
+        auto nextSample = t0;
+        while (flooding) {
+            cv::CheckSynchronize(std::chrono::milliseconds(10));
+            const auto now = Clock::now();
+            if (now >= nextSample) {
+                nextSample = now + std::chrono::milliseconds(100);
+                const long kb = ResidentKb();
+                if (startKb < 0 && now - t0 >= std::chrono::seconds(1))
+                    startKb = kb;
+                peakKb = std::max(peakKb, kb);
+            }
+        }
+        const double secs = std::chrono::duration<double>(Clock::now() - t0).count();
+        sender.join();
+        state.SetIterationTime(secs);
+        GFloodMBps = double(sent) / secs / 1e6;
+        GFloodPairsPerSec = double(updates) / secs;
+        GFloodStartKb = startKb;
+        GFloodPeakKb = peakKb;
+        state.counters["MB/s"] = benchmark::Counter(GFloodMBps);
+        state.counters["peak RSS MB"] = benchmark::Counter(peakKb / 1024.0);
+    }
+}
+
 BENCHMARK(WholeFeed)->UseManualTime()->Iterations(3)->Unit(benchmark::kMillisecond);
 BENCHMARK(BarePollRecv)->UseManualTime()->Iterations(3)->Unit(benchmark::kMillisecond);
+BENCHMARK(Flood)->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
 
 } // namespace
 
@@ -117,6 +181,10 @@ int main(int argc, char** argv) {
                     FramesPerRun * RowsPerFrame / GFeedSeconds, bytes / GFeedSeconds / 1e6,
                     bytes / GCeilingSeconds / 1e6, GCeilingSeconds / GFeedSeconds);
     }
+    if (GFloodMBps > 0)
+        std::printf("flood %.1f MB/s, %.0f updates/s; resident memory %.1f MB after 1 s, peak "
+                    "%.1f MB\n",
+                    GFloodMBps, GFloodPairsPerSec, GFloodStartKb / 1024.0, GFloodPeakKb / 1024.0);
     benchmark::Shutdown();
     return 0;
 }

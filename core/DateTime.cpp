@@ -93,7 +93,9 @@ void DecodeDateTime(TDateTime dt, int& year, int& month, int& day, int& hour, in
     msec = static_cast<int>(ms % 1000);
 }
 
-int CurrentUtcOffsetMinutes() {
+namespace {
+
+int ReadUtcOffsetMinutes() {
     std::time_t t = std::time(nullptr);
     std::tm local{};
     std::tm utc{};
@@ -113,6 +115,23 @@ int CurrentUtcOffsetMinutes() {
                     1440 +
                 utc.tm_hour * 60 + utc.tm_min;
     return static_cast<int>(l - u);
+}
+
+} // namespace
+
+int CurrentUtcOffsetMinutes() {
+    // The feed asks for every row; the zone rules are consulted at most once a second per
+    // thread (an offset change shows a second late at most).
+    thread_local int64_t readAt = INT64_MIN;
+    thread_local int offset = 0;
+    const int64_t now = std::chrono::duration_cast<std::chrono::seconds>(
+                            std::chrono::steady_clock::now().time_since_epoch())
+                            .count();
+    if (now != readAt) {
+        offset = ReadUtcOffsetMinutes();
+        readAt = now;
+    }
+    return offset;
 }
 
 TDateTime UnixToLocalDateTime(double unixSeconds) {

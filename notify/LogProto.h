@@ -29,6 +29,7 @@ public:
     TStatusUpdate(TProtocolBufferDecoder& buffer, int32_t length);
 
     const std::string& Value() const { return FValue; }
+    std::string& Value() { return FValue; }
 
 private:
     std::string FValue;
@@ -50,8 +51,10 @@ public:
     const std::string& Timestamp() const { return FTimestamp; }
     TSeverity Severity() const { return FSeverity; }
     const std::string& Source() const { return FSource; }
+    std::string& Source() { return FSource; }
     bool HasCategory() const { return FHasCategory; }
     const std::string& Category() const { return FCategory; }
+    std::string& Category() { return FCategory; }
     bool HasUsername() const { return FHasUsername; }
     bool HasSysApplicationNumber() const { return FHasSysApplicationNumber; }
     int32_t SysApplicationNumber() const { return FSysApplicationNumber; }

@@ -51,7 +51,9 @@ TNotifyStatusUpdate::TNotifyStatusUpdate(TProtocolBufferDecoder& buffer, int32_t
     }
 }
 
-TNotifyMessage::TNotifyMessage(TProtocolBufferDecoder& buffer, int32_t length) {
+void TNotifyMessage::Decode(TProtocolBufferDecoder& buffer, int32_t length) {
+    FLogRows.clear();
+    FStatusUpdates.clear();
     const int64_t end = static_cast<int64_t>(buffer.GetPosition()) + length;
     while (buffer.GetPosition() < end) {
         uint32_t tag = buffer.ReadTag();

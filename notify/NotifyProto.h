@@ -43,7 +43,12 @@ private:
 
 class TNotifyMessage {
 public:
-    TNotifyMessage(TProtocolBufferDecoder& buffer, int32_t length);
+    TNotifyMessage() = default;
+    TNotifyMessage(TProtocolBufferDecoder& buffer, int32_t length) { Decode(buffer, length); }
+
+    // Decodes anew into this object, reusing its storage (the reader decodes every frame
+    // into one message). After a failure the content is undefined until the next Decode.
+    void Decode(TProtocolBufferDecoder& buffer, int32_t length);
 
     int LogRowsCount() const { return static_cast<int>(FLogRows.size()); }
     const TNotifyLogRow& GetLogRows(int index) const {

@@ -108,7 +108,11 @@ void TFrameReader::Initialize() {
     FBytesLeft_End = 0;
     FMessageIndex = 0;
     std::memset(FLengthBytes, 0, sizeof FLengthBytes);
-    FMessageBytes.clear(); // keeps the capacity for the next frame
+    // Keeps the capacity for the next frame, unless a huge frame left it large.
+    if (FMessageBytes.capacity() > 1024 * 1024)
+        std::vector<uint8_t>().swap(FMessageBytes);
+    else
+        FMessageBytes.clear();
 }
 
 size_t TFrameReader::Feed(const uint8_t* data, size_t size, bool& frameComplete) {
@@ -177,7 +181,8 @@ TSocketReader::TSocketReader(TSocketDataSource* ds, std::string host,
                              std::shared_ptr<ITcpClient> tcp, TDebugOutput debugOutput,
                              uint16_t port)
     : FTcp(std::move(tcp)), FPort(port), FDS(ds), FHost(std::move(host)),
-      FDebugOutput(std::move(debugOutput)), FStartTime(Now()) {
+      FDebugOutput(std::move(debugOutput)), FStartTime(Now()),
+      FRowLimit(static_cast<size_t>(std::max<int32_t>(1, ds->DataLimit()))) {
     Initialize();
     Start();
 }
@@ -222,9 +227,18 @@ void TSocketReader::Execute() {
     FDatasourceState = dse_Disconnected;
     while (!Terminated()) {
         if (SocketInError) {
+            const bool wasOpen = FSocket != nullptr;
             CloseSocket(true);
             // Closing a connection we gave up on does not mark it failed again.
             SocketInError = false;
+            if (wasOpen)
+                ConnectionEnded();
+        }
+        if (!FSocket && FPauseBeforeConnect > 0) {
+            SleepUnlessTerminated(FPauseBeforeConnect);
+            FPauseBeforeConnect = 0;
+            if (Terminated())
+                break;
         }
         if (!FSocket) {
             SetDatasourceState(dse_Connecting);
@@ -235,6 +249,7 @@ void TSocketReader::Execute() {
                 FSocket.reset();
             }
             if (FSocket) {
+                FConnectedAt = std::chrono::steady_clock::now();
                 OnConnectHandler();
             } else {
                 SleepUnlessTerminated(50);
@@ -259,6 +274,18 @@ void TSocketReader::Execute() {
     CloseSocket(false);
 }
 
+void TSocketReader::ConnectionEnded() {
+    using namespace std::chrono;
+    const auto lived = steady_clock::now() - FConnectedAt;
+    if (lived >= milliseconds(ShortConnectionMs))
+        FReconnectPauseMs = 0; // a connection that lived reconnects at once
+    else if (FReconnectPauseMs == 0)
+        FReconnectPauseMs = FirstReconnectPauseMs;
+    else
+        FReconnectPauseMs = std::min(FReconnectPauseMs * 2, MaxReconnectPauseMs);
+    FPauseBeforeConnect = FReconnectPauseMs;
+}
+
 void TSocketReader::ReadAvailable() {
     if (!FSocket->WaitReadable(100) || Terminated())
         return;
@@ -270,9 +297,15 @@ void TSocketReader::ReadAvailable() {
         return;
     }
     ProcessBytes(FReadBuffer, n);
-    while (n == sizeof FReadBuffer && !Terminated() && FSocket->WaitReadable(0)) {
-        n = FSocket->Read(FReadBuffer, sizeof FReadBuffer, 500);
+    size_t total = n;
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(MaxCycleMs);
+    // Reading on while the socket has more at once, but only up to the cycle's bounds.
+    while (n == sizeof FReadBuffer && total < MaxCycleBytes && !Terminated()) {
+        n = FSocket->ReadNow(FReadBuffer, sizeof FReadBuffer);
         ProcessBytes(FReadBuffer, n);
+        total += n;
+        if (std::chrono::steady_clock::now() >= until)
+            break;
     }
 }
 
@@ -283,18 +316,18 @@ void TSocketReader::ProcessBytes(const uint8_t* data, size_t size) {
 
 void TSocketReader::DecodeMessage(const std::vector<uint8_t>& payload) {
     FProtoBufDecoder.LoadBytes(payload);
-    TNotifyMessage message(FProtoBufDecoder, static_cast<int32_t>(payload.size()));
-    for (int i = 0; i < message.LogRowsCount(); ++i)
-        AddLogRow(message.GetLogRows(i));
-    for (int i = 0; i < message.StatusUpdatesCount(); ++i)
-        AddStatusUpdate(message.GetStatusUpdates(i));
+    FMessage.Decode(FProtoBufDecoder, static_cast<int32_t>(payload.size()));
+    for (int i = 0; i < FMessage.LogRowsCount(); ++i)
+        AddLogRow(FMessage.GetLogRows(i));
+    for (int i = 0; i < FMessage.StatusUpdatesCount(); ++i)
+        AddStatusUpdate(FMessage.GetStatusUpdates(i));
 }
 
 void TSocketReader::AddStatusUpdate(TNotifyStatusUpdate& u) {
     TStatusUpdate* value = u.StatusUpdate();
     if (!value)
         return; // an envelope without its value carries nothing to apply
-    FNewStatusUpdates.emplace_back(std::move(u.Key()), value->Value());
+    FNewStatusUpdates.emplace_back(std::move(u.Key()), std::move(value->Value()));
 }
 
 void TSocketReader::AddLogRow(TNotifyLogRow& r) {
@@ -310,9 +343,9 @@ void TSocketReader::AddLogRow(TNotifyLogRow& r) {
     c.Timestamp = t;
     c.Message = std::move(l->Messages());
     c.Severity = l->Severity();
-    c.Source = l->Source();
+    c.Source = std::move(l->Source());
     c.HasCategory = l->HasCategory();
-    c.Category = l->Category();
+    c.Category = std::move(l->Category());
     c.HasApplication = l->HasSysApplicationNumber();
     c.Application = l->SysApplicationNumber();
     if (l->HasTimeDelta()) {
@@ -325,7 +358,15 @@ void TSocketReader::AddLogRow(TNotifyLogRow& r) {
             c.TimeDelta = IntToStr(SecondsBetween(startup, t));
         }
     }
-    FNewRows.push_back(std::make_unique<TRow>(std::move(c)));
+    QueueRow(std::make_unique<TRow>(std::move(c)));
+}
+
+void TSocketReader::QueueRow(std::unique_ptr<TRow> row) {
+    FNewRows.push_back(std::move(row));
+    // The data source keeps no more than its limit of the newest rows, so older pending rows
+    // would only be trimmed after the hand-over; they go here, a block at a time.
+    if (FNewRows.size() >= 2 * FRowLimit)
+        FNewRows.erase(FNewRows.begin(), FNewRows.end() - static_cast<std::ptrdiff_t>(FRowLimit));
 }
 
 void TSocketReader::AddConnectionRow(bool connected) {
@@ -337,7 +378,7 @@ void TSocketReader::AddConnectionRow(bool connected) {
     c.Source = "Vornix Notify";
     c.HasCategory = true;
     c.Category = "LOG";
-    FNewRows.push_back(std::make_unique<TRow>(std::move(c)));
+    QueueRow(std::make_unique<TRow>(std::move(c)));
 }
 
 void TSocketReader::SetDatasourceState(TDataSourceEvent state) {
@@ -358,8 +399,17 @@ void TSocketReader::SetDatasourceState(TDataSourceEvent state) {
 void TSocketReader::DeliverNewData() {
     if (FNewRows.empty() && FNewStatusUpdates.empty() && !FClearStatesPending)
         return;
+    if (FNewRows.size() > FRowLimit)
+        FNewRows.erase(FNewRows.begin(), FNewRows.end() - static_cast<std::ptrdiff_t>(FRowLimit));
     try {
         Synchronize([this] { HandOverNewData(); });
+        // Emptied here rather than on the main thread: what they still hold (the pairs, the
+        // rows the data source deleted) is freed where it was made.
+        if (FStatusUpdatesHandedOver)
+            FNewStatusUpdates.clear();
+        if (FRowsHandedOver)
+            FNewRows.clear();
+        FStatusUpdatesHandedOver = FRowsHandedOver = false;
     } catch (const std::exception& e) {
         // A hand-over discarded at shutdown must not end the reader either.
         Debug(std::string("Notify: Hand-over failed - ") + e.what());
@@ -382,15 +432,15 @@ void TSocketReader::HandOverNewData() {
         FClearStatesPending = false;
         FDS->ClearApplicationStates();
     }
+    // The pending lists are handed over in place and emptied after, so their storage
+    // serves the next cycle too.
     if (!FNewStatusUpdates.empty()) {
-        TStatusPairs pairs;
-        pairs.swap(FNewStatusUpdates);
-        contained([&] { FDS->ProcessStatusUpdates(pairs); });
+        contained([&] { FDS->ProcessStatusUpdates(FNewStatusUpdates); });
+        FStatusUpdatesHandedOver = true;
     }
     if (!FNewRows.empty()) {
-        TRows rows;
-        rows.swap(FNewRows);
-        contained([&] { FDS->AppendRows(rows); });
+        contained([&] { FDS->AppendRows(FNewRows); });
+        FRowsHandedOver = true;
     }
 }
 
@@ -578,10 +628,13 @@ bool TSocketDataSource::ParseSysInfo(std::string_view keyText, const std::string
 void TSocketDataSource::AppendRows(TRows& rows) {
     const int64_t count = static_cast<int64_t>(FRows.size());
     const int64_t n = static_cast<int64_t>(rows.size());
+    TRows dropped;
     if (count + n > FDataLimit) {
         int64_t del = std::min<int64_t>(FDataLimit / 10 + (count + n - FDataLimit), count);
         if (BeforeDeleteData)
             BeforeDeleteData();
+        dropped.assign(std::make_move_iterator(FRows.begin()),
+                       std::make_move_iterator(FRows.begin() + del));
         FRows.erase(FRows.begin(), FRows.begin() + del);
         if (AfterDeleteData)
             AfterDeleteData(static_cast<int32_t>(del));
@@ -591,7 +644,9 @@ void TSocketDataSource::AppendRows(TRows& rows) {
     const int32_t from = static_cast<int32_t>(FRows.size());
     for (auto& r : rows)
         FRows.push_back(std::move(r));
-    rows.clear();
+    // The caller gets the deleted rows back to free: the reader frees them on its own thread,
+    // where the allocator's thread cache serves the next rows it makes.
+    rows.swap(dropped);
     if (AfterAddData)
         AfterAddData(from, from + static_cast<int32_t>(n) - 1);
 }

@@ -7,6 +7,7 @@
 #include "core/Thread.h"
 #include "platform/TcpClient.h"
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -86,6 +87,17 @@ class TSocketDataSource;
 
 class TSocketReader : public TThread {
 public:
+    // A cycle stops reading after this much, or this long, and hands over what it has: a
+    // peer that keeps the socket readable would otherwise keep everything decoded from the
+    // main thread, and memory would grow without bound.
+    static constexpr size_t MaxCycleBytes = 256 * 1024;
+    static constexpr int MaxCycleMs = 100;
+    // A connection lost sooner than this after it was made counts as refused by a peer that
+    // accepts and closes; the next attempt waits, doubling from the first pause to the last.
+    static constexpr int ShortConnectionMs = 1000;
+    static constexpr int FirstReconnectPauseMs = 50;
+    static constexpr int MaxReconnectPauseMs = 2000;
+
     TSocketReader(TSocketDataSource* ds, std::string host, std::shared_ptr<ITcpClient> tcp,
                   TDebugOutput debugOutput, uint16_t port);
     ~TSocketReader() override;
@@ -101,7 +113,9 @@ private:
     void OnDisconnectHandler();
     void OnErrorHandler();
     void CloseSocket(bool notify);
+    void ConnectionEnded();
     void ReadAvailable();
+    void QueueRow(std::unique_ptr<TRow> row);
     void ProcessBytes(const uint8_t* data, size_t size);
     void DecodeMessage(const std::vector<uint8_t>& payload);
     void AddLogRow(TNotifyLogRow& r);
@@ -128,11 +142,18 @@ private:
     TRows FNewRows;
     TStatusPairs FNewStatusUpdates;
     bool FClearStatesPending = false;
+    bool FStatusUpdatesHandedOver = false;
+    bool FRowsHandedOver = false;
     TFrameReader FFrames;
     TProtocolBufferDecoder FProtoBufDecoder;
+    TNotifyMessage FMessage; // decoded into for every frame, keeping its storage
     TDataSourceEvent FDatasourceState = dse_Disconnected;
     TDateTime FStartTime;
     bool SocketInError = false;
+    size_t FRowLimit;
+    std::chrono::steady_clock::time_point FConnectedAt;
+    int FReconnectPauseMs = 0;  // the pause level, kept while connections stay short
+    int FPauseBeforeConnect = 0; // owed before the next attempt
     uint8_t FReadBuffer[1000];
 };
 
@@ -162,6 +183,8 @@ public:
 
     // Main thread, from the reader's hand-over (public for the model's tests).
     void ProcessStatusUpdates(TStatusPairs& pairs);
+    // Takes the rows; `rows` comes back holding the rows the limit deleted, for the caller
+    // to free.
     void AppendRows(TRows& rows);
     void ClearApplicationStates() { FApplicationStates->Clear(); }
 

@@ -17,6 +17,10 @@ public:
     // Reads up to `size` bytes, waiting at most `timeoutMs`. 0 means the peer closed or
     // nothing came in time. Raises on a socket error.
     virtual size_t Read(uint8_t* buffer, size_t size, int timeoutMs) = 0;
+    // Reads up to `size` bytes only if some can be read at once; 0 when none can (or the
+    // peer closed). One call where a zero wait and a read would be two. Raises on a socket
+    // error.
+    virtual size_t ReadNow(uint8_t* buffer, size_t size) = 0;
     virtual void Close() = 0;
     virtual bool IsOpen() const = 0;
 };

@@ -48,18 +48,19 @@ public:
     }
 
     size_t Read(uint8_t* buffer, size_t size, int timeoutMs) override {
+        // Data already waiting needs no poll first.
+        ssize_t n = Receive(buffer, size);
+        if (n >= 0)
+            return static_cast<size_t>(n);
         if (!WaitReadable(timeoutMs))
             return 0;
-        for (;;) {
-            ssize_t n = ::recv(FSocket, buffer, size, 0);
-            if (n >= 0)
-                return static_cast<size_t>(n);
-            if (errno == EINTR)
-                continue;
-            if (errno == EAGAIN || errno == EWOULDBLOCK)
-                return 0;
-            RaiseSocketError("recv");
-        }
+        n = Receive(buffer, size);
+        return n > 0 ? static_cast<size_t>(n) : 0;
+    }
+
+    size_t ReadNow(uint8_t* buffer, size_t size) override {
+        ssize_t n = Receive(buffer, size);
+        return n > 0 ? static_cast<size_t>(n) : 0;
     }
 
     void Close() override {
@@ -72,6 +73,22 @@ public:
     bool IsOpen() const override { return FSocket >= 0; }
 
 private:
+    // A read that does not wait: the bytes, 0 when the peer closed, -1 when nothing is there.
+    ssize_t Receive(uint8_t* buffer, size_t size) {
+        if (FSocket < 0)
+            throw std::system_error(EBADF, std::system_category(), "recv");
+        for (;;) {
+            ssize_t n = ::recv(FSocket, buffer, size, MSG_DONTWAIT);
+            if (n >= 0)
+                return n;
+            if (errno == EINTR)
+                continue;
+            if (errno == EAGAIN || errno == EWOULDBLOCK)
+                return -1;
+            RaiseSocketError("recv");
+        }
+    }
+
     int FSocket;
 };
 

@@ -62,6 +62,8 @@ public:
         return static_cast<size_t>(n);
     }
 
+    size_t ReadNow(uint8_t* buffer, size_t size) override { return Read(buffer, size, 0); }
+
     void Close() override {
         if (FSocket != INVALID_SOCKET) {
             closesocket(FSocket);

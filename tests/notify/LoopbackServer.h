@@ -60,6 +60,8 @@ public:
 
     uint16_t Port() const { return FPort; }
     int Accepted() const { return FAccepted.load(); }
+    // A peer that accepts every connection and closes it at once.
+    void SetCloseOnAccept(bool close) { FCloseOnAccept = close; }
 
     // Waits until the `n`th connection has been accepted.
     bool WaitForClient(int n, std::chrono::milliseconds timeout = std::chrono::seconds(5)) {
@@ -110,6 +112,11 @@ private:
             int fd = ::accept4(FListen, nullptr, nullptr, SOCK_CLOEXEC);
             if (fd < 0)
                 continue;
+            if (FCloseOnAccept) {
+                ::close(fd);
+                ++FAccepted;
+                continue;
+            }
             int one = 1;
             ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
             std::lock_guard l(FLock);
@@ -125,6 +132,7 @@ private:
     uint16_t FPort = 0;
     std::thread FAcceptor;
     std::atomic<bool> FStop{false};
+    std::atomic<bool> FCloseOnAccept{false};
     std::atomic<int> FAccepted{0};
     std::mutex FLock;
     std::condition_variable FChanged;

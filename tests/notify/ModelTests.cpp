@@ -47,7 +47,8 @@ protected:
         return std::find(log.begin(), log.end(), what) != log.end();
     }
 
-    void AddRows(int n) {
+    // Returns the rows the limit deleted, which come back to the caller to free.
+    TRows AddRows(int n) {
         TRows rows;
         for (int i = 0; i < n; ++i) {
             TRowContents c;
@@ -56,6 +57,7 @@ protected:
         }
         log.clear();
         ds->AppendRows(rows);
+        return rows;
     }
 
     std::unique_ptr<TSocketDataSource> ds;
@@ -230,9 +232,12 @@ TEST_F(StatusModel, AHandlerThatRaisesCostsOnlyItsPair) {
 TEST_F(StatusModel, RowLimitTrimsInBlocksOfATenth) {
     AddRows(100);
     EXPECT_EQ(log, (std::vector<std::string>{"before add", "after add 0 99"}));
-    AddRows(1);
+    TRows deleted = AddRows(1);
     EXPECT_EQ(log, (std::vector<std::string>{"before delete", "after delete 11", "before add",
                                              "after add 89 89"}));
+    ASSERT_EQ(deleted.size(), 11u);
+    EXPECT_EQ(deleted.front()->SequenceNumber(), 1);
+    EXPECT_EQ(deleted.back()->SequenceNumber(), 11);
     ASSERT_EQ(ds->GetRowCount(), 90);
     EXPECT_EQ(ds->GetRow(0)->SequenceNumber(), 12);
     EXPECT_EQ(ds->GetRow(89)->SequenceNumber(), 101);

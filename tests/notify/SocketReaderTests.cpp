@@ -293,3 +293,64 @@ TEST_F(SocketReader, DestructionFinishesWhileTheReaderWaitsInAHandOver) {
     ds.reset();
     EXPECT_LT(std::chrono::steady_clock::now() - t0, 2s);
 }
+
+TEST_F(SocketReader, APeerThatClosesAtOnceIsRetriedAtAPacedRate) {
+    server.SetCloseOnAccept(true);
+    Start(server.Port());
+    PumpFor(10s);
+    const int accepted = server.Accepted();
+    // 50, 100, 200, ... 2000 ms between attempts: about ten in ten seconds.
+    EXPECT_GE(accepted, 5);
+    EXPECT_LE(accepted, 20);
+    const std::vector<std::string> lines = RowLines();
+    const auto connected = std::count(lines.begin(), lines.end(), Connected);
+    const auto disconnected = std::count(lines.begin(), lines.end(), Disconnected);
+    EXPECT_LE(std::abs(connected - accepted), 1);
+    EXPECT_TRUE(disconnected == connected || disconnected == connected - 1)
+        << connected << " connected, " << disconnected << " disconnected";
+}
+
+TEST_F(SocketReader, AConnectionThatLastedReconnectsAtOnce) {
+    server.SetCloseOnAccept(true);
+    Start(server.Port());
+    // Five short connections: the next pause would be 1600 ms.
+    ASSERT_TRUE(PumpUntil([&] { return server.Accepted() >= 5; }, 10s));
+    server.SetCloseOnAccept(false);
+    ASSERT_TRUE(PumpUntil([&] { return server.WaitForClient(server.Accepted(), 0ms); }, 10s));
+    const int lived = server.Accepted();
+    PumpFor(1200ms);
+    server.DropClient();
+    const auto lost = std::chrono::steady_clock::now();
+    ASSERT_TRUE(PumpUntil([&] { return server.Accepted() > lived; }, 10s));
+    EXPECT_LT(std::chrono::steady_clock::now() - lost, 1000ms);
+}
+
+TEST_F(SocketReader, DestructionDuringAReconnectPauseTakesMilliseconds) {
+    server.SetCloseOnAccept(true);
+    Start(server.Port());
+    ASSERT_TRUE(PumpUntil([&] { return server.Accepted() >= 6; }, 10s));
+    PumpFor(100ms); // the reader now waits 1600 ms before its next attempt
+    auto t0 = std::chrono::steady_clock::now();
+    ds.reset();
+    EXPECT_LT(std::chrono::steady_clock::now() - t0, 500ms);
+}
+
+TEST_F(SocketReader, ABatchLargerThanTheRowLimitKeepsOnlyItsNewestRows) {
+    Start(server.Port());
+    ASSERT_TRUE(WaitForClient(1));
+    ASSERT_TRUE(PumpUntil([&] { return ds->GetRowCount() == 1; }));
+    feed::NotifyMessage m;
+    const std::string stamp = IsoLocal(Now() + 3600.0 / 86400.0);
+    for (int i = 0; i < 250; ++i)
+        AddRow(m, stamp, "r" + std::to_string(i));
+    int added = 0;
+    ds->AfterAddData = [&](int32_t from, int32_t to) { added += to - from + 1; };
+    server.Send(FrameOf(m));
+    ASSERT_TRUE(PumpUntil([&] { return added >= 100; }));
+    PumpFor(100ms);
+    std::vector<std::string> expected;
+    for (int i = 150; i < 250; ++i)
+        expected.push_back("r" + std::to_string(i));
+    EXPECT_EQ(RowLines(), expected);
+    EXPECT_EQ(added, 100);
+}
