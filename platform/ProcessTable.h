@@ -2,7 +2,7 @@
 // Processes. Stands for CreateToolhelp32Snapshot/Process32FirstW/Process32NextW, OpenProcess,
 // QueryFullProcessImageNameW, OpenProcessToken + GetTokenInformation(TokenUser) +
 // LookupAccountSidW, GetProcessTimes, GetFileVersionInfoW + VerQueryValueW, TerminateProcess,
-// GetCurrentProcessId, and the debug privilege (OpenProcessToken, LookupPrivilegeValueW,
+// WaitForSingleObject on a process handle, GetCurrentProcessId, and the debug privilege (OpenProcessToken, LookupPrivilegeValueW,
 // AdjustTokenPrivileges). Elsewhere /proc: the executable link, the owner account, the start
 // time, the thread count, kill.
 #include <cstdint>
@@ -31,6 +31,10 @@ public:
     // Creation time as a FILETIME (100 ns since 1601 UTC); false on failure.
     virtual bool CreationTime(uint64_t& fileTime) = 0;
     virtual bool Terminate(uint32_t exitCode) = 0;
+    // Waits up to `timeoutMs` for the process to be gone (the handle becoming signalled);
+    // true when it is. Ending a process is asynchronous: it may still run when Terminate
+    // returns.
+    virtual bool WaitForExit(int timeoutMs) = 0;
 };
 
 class IProcessTable {

@@ -3,6 +3,7 @@
 #include "core/Text.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 
@@ -171,21 +172,43 @@ void TCvProcessList::Collect(TActiveType mode) {
 
 void TCvProcessList::Refresh() {
     Collect(isActive);
+    ++FRefreshCount;
     if (FOnProcessCountsUpdate)
         FOnProcessCountsUpdate();
 }
 
-bool TCvProcessList::TerminateProcess(uint32_t dwProcessID) {
+bool TCvProcessList::EndProcess(uint32_t dwProcessID, TEnded& ended) {
     if (dwProcessID == FTable->CurrentProcessId())
         return false;
     auto process = FTable->Open(dwProcessID, PROCESS_ALL_ACCESS_RIGHTS);
-    if (!process)
+    if (!process || !process->Terminate(0))
         return false;
-    return process->Terminate(0);
+    ended.push_back(std::move(process));
+    return true;
+}
+
+void TCvProcessList::WaitForEnded(TEnded& ended) {
+    using namespace std::chrono;
+    const auto deadline = steady_clock::now() + milliseconds(TerminateWaitMs);
+    for (auto& process : ended) {
+        const auto left = duration_cast<milliseconds>(deadline - steady_clock::now()).count();
+        process->WaitForExit(static_cast<int>(std::max<int64_t>(0, left)));
+    }
+}
+
+bool TCvProcessList::TerminateProcess(uint32_t dwProcessID) {
+    TEnded ended;
+    const bool result = EndProcess(dwProcessID, ended);
+    WaitForEnded(ended);
+    return result;
 }
 
 int TCvProcessList::TerminateAllProcesses() {
-    return FProcesses.TerminateAllProcesses([this](uint32_t pid) { return TerminateProcess(pid); });
+    TEnded ended;
+    const int result = FProcesses.TerminateAllProcesses(
+        [&](uint32_t pid) { return EndProcess(pid, ended); });
+    WaitForEnded(ended);
+    return result;
 }
 
 int TCvProcessList::TerminateAllSystemProcesses() {

@@ -76,6 +76,10 @@ public:
     static constexpr int FullInterval = 1000;
     static constexpr const char* KernelAccount = "Corvane";
     static constexpr const char* ProductFolderText = "Vekta\\Corvane Pro\\";
+    // Ending a process is asynchronous. The ending calls give the processes they ended this
+    // long, all together, to be gone before they return, so a refresh right after counts only
+    // what is really left; one that has not ended by then is still counted.
+    static constexpr int TerminateWaitMs = 2000;
 
     // installFolder: the install folder of the product registry; empty matches no path.
     TCvProcessList(std::shared_ptr<IProcessTable> table, std::string installFolder);
@@ -98,9 +102,11 @@ public:
     // refresh raises EOSError and reports nothing.
     void Refresh();
 
-    // Never the own process; false when it cannot be opened or ended.
+    // Never the own process; false when it cannot be opened or ended. Waits for it to be
+    // gone (at most TerminateWaitMs).
     bool TerminateProcess(uint32_t dwProcessID);
-    // Ends the processes of the current records, in list order; returns how many ended.
+    // Ends the processes of the current records, in list order, then waits for them to be
+    // gone (at most TerminateWaitMs in all); returns how many were ended.
     int TerminateAllProcesses();
     // What Force Stop and "Kill All Processes" use: collects the full records afresh whatever
     // the mode, ends them all, then refreshes in the current mode (records kept only in
@@ -118,6 +124,8 @@ public:
     static bool IsKernelAccount(const std::string& userName);
 
     const TProcesses& Processes() const { return FProcesses; }
+    // Refreshes made so far (each raised OnProcessCountsUpdate).
+    uint64_t RefreshCount() const { return FRefreshCount; }
     const std::string& InstallFolder() const { return FInstallFolder; }
 
     void SetOnProcessCountsUpdate(TProcessCountsUpdate handler) {
@@ -127,6 +135,9 @@ public:
     void SetOnTimerChange(TTimerChange handler);
 
 private:
+    using TEnded = std::vector<std::unique_ptr<IProcessHandle>>;
+    bool EndProcess(uint32_t dwProcessID, TEnded& ended);
+    void WaitForEnded(TEnded& ended);
     void Collect(TActiveType mode);
     void SetTimerInterval(int intervalMs);
 
@@ -134,6 +145,7 @@ private:
     std::string FInstallFolder;
     TProcesses FProcesses;
     int FTimerInterval = 0;
+    uint64_t FRefreshCount = 0;
     TActiveType isActive = notActive;
     TProcessCountsUpdate FOnProcessCountsUpdate;
     TTimerChange FOnTimerChange;

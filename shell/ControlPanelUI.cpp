@@ -833,11 +833,18 @@ void TForm1::UpdateProcessInfo() {
 void TForm1::ShowProcessList() { ProcessList->ShowProcessList(FProcessList->Processes().Records()); }
 
 void TForm1::KillProcessClick() {
-    if (const uint32_t pid = ProcessList->SelectedProcessId())
-        FProcessList->TerminateProcess(pid);
+    if (const uint32_t pid = ProcessList->SelectedProcessId()) {
+        TWaitCursor wait;
+        // The list shows the outcome at once rather than at the next tick.
+        if (FProcessList->TerminateProcess(pid))
+            FProcessList->Refresh();
+    }
 }
 
-void TForm1::KillAllProcessClick() { FProcessList->TerminateAllSystemProcesses(); }
+void TForm1::KillAllProcessClick() {
+    TWaitCursor wait;
+    FProcessList->TerminateAllSystemProcesses();
+}
 
 void TForm1::ServiceStoppedHook() {
     if (FSizeWarning)

@@ -2,14 +2,18 @@
 
 #include "core/Text.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <poll.h>
 #include <pwd.h>
 #include <sys/syscall.h>
+#include <thread>
 #include <unistd.h>
 
 #include <vector>
@@ -198,6 +202,33 @@ public:
         if (::kill(static_cast<pid_t>(FPid), SIGKILL) != 0)
             return Fail(errno);
         return true;
+    }
+
+    // A pidfd turns readable when its process has exited; without one, the process table is
+    // looked at every 10 ms.
+    bool WaitForExit(int timeoutMs) override {
+        using namespace std::chrono;
+        const auto deadline = steady_clock::now() + milliseconds(std::max(0, timeoutMs));
+        if (FPidFd >= 0) {
+            for (;;) {
+                const auto left = duration_cast<milliseconds>(deadline - steady_clock::now()).count();
+                pollfd p{FPidFd, POLLIN, 0};
+                const int r = ::poll(&p, 1, static_cast<int>(std::max<int64_t>(0, left)));
+                if (r > 0)
+                    return true;
+                if (r == 0)
+                    return false;
+                if (errno != EINTR)
+                    return Fail(errno);
+            }
+        }
+        for (;;) {
+            if (!StillSame())
+                return true;
+            if (steady_clock::now() >= deadline)
+                return false;
+            std::this_thread::sleep_for(milliseconds(10));
+        }
     }
 
 private:

@@ -6,6 +6,7 @@
 #include <tlhelp32.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <vector>
 
@@ -71,6 +72,14 @@ public:
         if (!::TerminateProcess(FHandle.Get(), exitCode))
             return Failed();
         return true;
+    }
+
+    // Needs SYNCHRONIZE, which PROCESS_ALL_ACCESS includes.
+    bool WaitForExit(int timeoutMs) override {
+        const DWORD r = ::WaitForSingleObject(FHandle.Get(), static_cast<DWORD>(std::max(0, timeoutMs)));
+        if (r == WAIT_FAILED)
+            return Failed();
+        return r == WAIT_OBJECT_0;
     }
 
 private:

@@ -199,6 +199,27 @@ TEST(PosixProcessTable, AnOpenedProcessAnswersAndEnds) {
     EXPECT_TRUE(process->CreationTime(created)) << "taken when it was opened";
 }
 
+TEST(PosixProcessTable, WaitingForExitEndsWhenTheProcessIsGoneOrAtTheBound) {
+    TPosixProcessTable table;
+    TChild child(SleeperPath());
+    ASSERT_GT(child.Pid(), 0);
+    auto process = table.Open(uint32_t(child.Pid()), PROCESS_ALL_ACCESS_RIGHTS);
+    ASSERT_TRUE(process);
+
+    auto t0 = std::chrono::steady_clock::now();
+    EXPECT_FALSE(process->WaitForExit(150)) << "still running";
+    EXPECT_GE(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(140));
+
+    // Not reaped by anyone: a zombie counts as gone, as a signalled handle would.
+    ASSERT_TRUE(process->Terminate(0));
+    t0 = std::chrono::steady_clock::now();
+    EXPECT_TRUE(process->WaitForExit(5000));
+    EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(4));
+    EXPECT_EQ(process->ImagePath(), "");
+    child.Reap();
+    EXPECT_TRUE(process->WaitForExit(0));
+}
+
 TEST(PosixProcessTable, GoneProcessesCannotBeOpened) {
     TPosixProcessTable table;
     EXPECT_FALSE(table.Open(0, PROCESS_QUERY_AND_READ));

@@ -3,7 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
 #include <map>
+#include <thread>
 
 using namespace cv;
 
@@ -21,6 +24,7 @@ struct TFakeProcess {
     bool OpenFails = false;
     bool AccountFails = false;
     bool TimeFails = false;
+    bool WillNotDie = false; // ended, but still there when waited for
 };
 
 class TFakeTable : public IProcessTable {
@@ -29,6 +33,7 @@ public:
     bool SnapshotFails = false;
     uint32_t Self = 4242;
     std::vector<uint32_t> Terminated;
+    std::vector<int> WaitTimeouts;
     std::vector<std::pair<uint32_t, uint32_t>> Opens; // pid, access
 
     bool Snapshot(std::vector<TSnapshotEntry>& out) override {
@@ -76,6 +81,19 @@ private:
         }
         bool Terminate(uint32_t) override {
             FTable.Terminated.push_back(FProc.Pid);
+            return true;
+        }
+        // A process that ends leaves the table; one that will not die takes the whole wait.
+        bool WaitForExit(int timeoutMs) override {
+            FTable.WaitTimeouts.push_back(timeoutMs);
+            if (FProc.WillNotDie) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(timeoutMs));
+                return false;
+            }
+            auto& procs = FTable.Procs;
+            procs.erase(std::remove_if(procs.begin(), procs.end(),
+                                       [&](const TFakeProcess& p) { return p.Pid == FProc.Pid; }),
+                        procs.end());
             return true;
         }
 
@@ -350,10 +368,10 @@ TEST_F(TListFixture, TerminatingOpensWithAllAccess) {
 }
 
 TEST_F(TListFixture, TerminateAllSystemProcessesEndsThemOutsideFullActiveToo) {
-    Table->Procs = {Proc(20, "hmi.exe", "operator", T0 + 2 * Second),
-                    Proc(10, "cvkernel.exe", "Corvane", T0 + 1 * Second),
-                    Proc(30, "other.exe", "operator", T0, "C:\\Windows\\")};
     for (TActiveType mode : {notActive, countActive, fullActive}) {
+        Table->Procs = {Proc(20, "hmi.exe", "operator", T0 + 2 * Second),
+                        Proc(10, "cvkernel.exe", "Corvane", T0 + 1 * Second),
+                        Proc(30, "other.exe", "operator", T0, "C:\\Windows\\")};
         Table->Terminated.clear();
         auto& list = Make();
         list.SetActive(mode);
@@ -361,10 +379,31 @@ TEST_F(TListFixture, TerminateAllSystemProcessesEndsThemOutsideFullActiveToo) {
         EXPECT_EQ(list.TerminateAllSystemProcesses(), 2) << int(mode);
         EXPECT_EQ(Table->Terminated, (std::vector<uint32_t>{10, 20})) << "in start order";
         EXPECT_EQ(list.Active(), mode);
-        EXPECT_EQ(list.Processes().Count(), mode == fullActive ? 2 : 0)
-            << "the mode's own state is restored";
+        EXPECT_EQ(list.Processes().Count(), 0) << "the refresh after the wait finds them gone";
+        EXPECT_EQ(list.Processes().KernelProcesses, 0);
+        EXPECT_EQ(list.Processes().ScadaProcesses, 0);
         EXPECT_EQ(Updates, updatesBefore + 1) << "the counts are reported afresh";
     }
+}
+
+TEST_F(TListFixture, ProcessesThatWillNotDieAreWaitedForOnceAndStillCounted) {
+    Table->Procs = {Proc(10, "cvkernel.exe", "Corvane", T0), Proc(11, "cvscheduler.exe", "Corvane", T0 + 1),
+                    Proc(20, "hmi.exe", "operator", T0 + 2)};
+    Table->Procs[0].WillNotDie = true;
+    Table->Procs[1].WillNotDie = true;
+    auto& list = Make();
+    list.SetActive(fullActive);
+    const auto t0 = std::chrono::steady_clock::now();
+    EXPECT_EQ(list.TerminateAllSystemProcesses(), 3);
+    const auto took = std::chrono::steady_clock::now() - t0;
+    // One bound for all of them, not one each.
+    EXPECT_LT(took, std::chrono::milliseconds(TCvProcessList::TerminateWaitMs + 1000));
+    ASSERT_EQ(Table->WaitTimeouts.size(), 3u);
+    EXPECT_LE(Table->WaitTimeouts[0], TCvProcessList::TerminateWaitMs);
+    EXPECT_LE(Table->WaitTimeouts[1], 100) << "the first one took the whole wait";
+    EXPECT_EQ(list.Processes().KernelProcesses, 2);
+    EXPECT_EQ(list.Processes().ScadaProcesses, 0);
+    EXPECT_EQ(list.Processes().Count(), 2);
 }
 
 // ---- the list view's content

@@ -148,7 +148,7 @@ TEST_F(WindowTest, ClosingExpandedAndReopeningKeepsTheOuterWidth) {
     auto& f = Open();
     ClickStrip();
     f.resize(1010, 700);
-    QTest::qWait(20);
+    ASSERT_TRUE(WaitFor([&] { return f.width() == 1010; }));
     const int outer = f.frameGeometry().width();
     Close();
     auto& again = Open();
@@ -165,8 +165,7 @@ TEST_F(WindowTest, ClosingMaximisedKeepsTheNormalRectangle) {
     }
     auto& f = Open();
     f.showMaximized();
-    QTest::qWait(50);
-    EXPECT_TRUE(f.WasMaximized());
+    EXPECT_TRUE(WaitFor([&] { return f.WasMaximized(); }));
     Close();
     pugi::xml_document doc;
     ASSERT_TRUE(doc.load_file(SettingsFile().c_str()));
@@ -204,8 +203,7 @@ TEST_F(WindowTest, PostedLogEntriesShowLevelsOneToFourOnly) {
     QTest::qWait(20);
     EXPECT_FALSE(bar->isVisible());
     QCoreApplication::postEvent(&f, new TLogEntryEvent(7, std::make_unique<TLogEntry>(TLogEntry{"Disk almost full", 2})));
-    QTest::qWait(20);
-    EXPECT_TRUE(bar->isVisible());
+    EXPECT_TRUE(WaitFor([&] { return bar->isVisible(); }));
     EXPECT_EQ(Find<QLabel>("MessageLabel")->text(), "Disk almost full");
 }
 
@@ -281,7 +279,7 @@ TEST_F(WindowTest, AnEscapingExceptionIsShownAndTheWindowGoesOn) {
     TVornixApplication::SetErrorSink([&](const QString& m) { shown << m; });
     auto& f = Open();
     QTimer::singleShot(0, &f, [] { throw Exception("Cannot write file \"x\"."); });
-    QTest::qWait(30);
+    WaitFor([&] { return !shown.isEmpty(); });
     TVornixApplication::SetErrorSink({});
     EXPECT_EQ(shown, QStringList{"Cannot write file \"x\"."});
     EXPECT_TRUE(f.isVisible());
@@ -565,7 +563,9 @@ TEST_F(WindowTest, ProcessPanelListsTheSystemsProcessesByAccountAndKeepsTheSelec
     EXPECT_EQ(group->child(0)->text(0), "cvclient.exe") << "by start, earliest first";
     group->child(1)->setSelected(true);
     const uint32_t pid = group->child(1)->data(0, Qt::UserRole).toUInt();
-    QTest::qWait(1300); // the panel refreshes every second
+    const uint64_t refreshes = f.ProcessListObject()->RefreshCount();
+    // The panel refreshes every second; the list is rebuilt then.
+    ASSERT_TRUE(WaitFor([&] { return f.ProcessListObject()->RefreshCount() > refreshes; }));
     ASSERT_EQ(list->selectedItems().size(), 1);
     EXPECT_EQ(list->selectedItems().front()->data(0, Qt::UserRole).toUInt(), pid);
 
