@@ -12,11 +12,25 @@ SANDBOX="$OUT/demo-sandbox"
 SHOT="$OUT/demo-screenshot.png"
 SETTLE=${VORNIX_DEMO_SETTLE:-8}
 
+# Ends the processes whose executable or working folder lies inside the folder, and only
+# those: another sandbox's service (a test run, a second demo) is left alone.
+end_processes_in() {
+    local dir exe cwd p
+    dir=$(realpath "$1")
+    for p in /proc/[0-9]*; do
+        exe=$(readlink "$p/exe" 2>/dev/null) || exe=
+        cwd=$(readlink "$p/cwd" 2>/dev/null) || cwd=
+        case "$exe/|$cwd/" in
+        "$dir"/*|*"|$dir"/*) kill -KILL "${p#/proc/}" 2>/dev/null || true ;;
+        esac
+    done
+}
+
 mkdir -p "$OUT"
 # A sandbox's service may still run from an earlier demo.
 if [ -d "$SANDBOX" ]; then
     VORNIX_SANDBOX="$SANDBOX" QT_QPA_PLATFORM=offscreen "$PANEL" /Stop || true
-    pkill -f "corvane-sim service.*" -U "$(id -u)" 2>/dev/null || true
+    end_processes_in "$SANDBOX"
     rm -rf "$SANDBOX"
 fi
 "$SIM" init "$SANDBOX" >/dev/null
@@ -35,6 +49,7 @@ cleanup() {
     QT_QPA_PLATFORM=offscreen "$PANEL" /Stop >/dev/null 2>&1 || true
     for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
     wait 2>/dev/null || true
+    end_processes_in "$SANDBOX"
 }
 trap cleanup EXIT
 

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Cross-builds the Qt-free folders and the Win32 backend with mingw-w64 and runs their tests
 # under Wine in a throw-away prefix. Exits with CTest's status.
-# Needs: apt-get install cmake g++-mingw-w64-x86-64 wine64 (xvfb for the window tests).
+# Needs what scripts/install-deps.sh installs (cmake, g++-mingw-w64-x86-64, wine, wine64; xvfb for
+# the window tests).
 set -u
 cd "$(dirname "$0")/.." || exit 1
 
@@ -10,7 +11,7 @@ BUILD=build-win
 if [ "${VORNIX_WINE_TESTS_STAGE:-}" != run ]; then
     for tool in x86_64-w64-mingw32-g++-posix wine wineserver cmake ctest; do
         if ! command -v "$tool" >/dev/null 2>&1; then
-            echo "wine-tests: '$tool' not found (apt-get install cmake g++-mingw-w64-x86-64 wine64)" >&2
+            echo "wine-tests: '$tool' not found (scripts/install-deps.sh installs it)" >&2
             exit 1
         fi
     done

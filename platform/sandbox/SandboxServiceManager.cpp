@@ -74,11 +74,14 @@ TSandboxServiceState CurrentState(const std::string& folder) {
 }
 
 // The service runs detached from its starter and is reaped by init, so a dead service is
-// never mistaken for a live zombie.
+// never mistaken for a live zombie. It runs in its own folder of the sandbox (a Windows
+// service does not inherit its starter's working folder either), so everything of a sandbox
+// can be found by its folders.
 int Spawn(const std::vector<std::string>& command, const std::string& sandbox,
-          const std::string& logFile) {
+          const std::string& folder, const std::string& logFile) {
     TDetachedStart start;
     start.Program = command[0];
+    start.Folder = folder;
     start.Arguments.assign(command.begin() + 1, command.end());
     for (char** e = environ; e && *e; ++e)
         if (!StartsWith(*e, "VORNIX_SANDBOX="))
@@ -108,7 +111,7 @@ public:
         if (config.Command.empty() || config.Command[0].empty())
             return Fail(2);
         WriteFileAtomic(FFolder + "/controls", "");
-        int pid = Spawn(config.Command, FSandbox, FFolder + "/service.log");
+        int pid = Spawn(config.Command, FSandbox, FFolder, FFolder + "/service.log");
         if (pid <= 0)
             return Fail(ERROR_SERVICE_REQUEST_TIMEOUT_CODE);
         sandbox_service::WriteState(FFolder, {SERVICE_START_PENDING, 0, 2000, pid});
