@@ -8,6 +8,8 @@
 
 #include <QMessageBox>
 
+#include <cstdio>
+
 int main(int argc, char** argv) {
     cv::TVornixApplication app(argc, argv);
     cv::TVornixApplication::setApplicationDisplayName(QStringLiteral("Vornix Control Panel"));
@@ -23,10 +25,16 @@ int main(int argc, char** argv) {
     {
         cv::TForm1 form(platform);
         if (!form.CanRunAsAdmin())
-            return 0;
+            return 1;
         if (code != cv::cmdNone) {
-            cv::TQuickCommand command(code, platform.Services);
-            return 0; // silent whatever the service did
+            // No window and no box: a script learns the outcome from the exit status, a person
+            // from the line on standard error (where the process has one) or the debug output.
+            cv::TQuickCommand command(code, platform.Services, [&](const std::string& line) {
+                std::fprintf(stderr, "%s\n", line.c_str());
+                if (platform.System)
+                    platform.System->DebugOutput(line);
+            });
+            return command.ExitStatus();
         }
         try {
             if (previous.CheckPreviousInstance(form.InstanceHandle(), 1))

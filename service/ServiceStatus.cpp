@@ -97,27 +97,129 @@ void TCvService::SendStopControl(bool force) {
 }
 
 bool TCvService::WaitForState(IServiceHandle& service, uint32_t wanted) {
-    using namespace std::chrono;
     TServiceStatusInfo status;
     if (!service.QueryStatus(status))
         return false;
     // A service that never acts on the control would keep the caller waiting forever; the
     // bound ends the wait as a failure.
-    const auto deadline = steady_clock::now() + milliseconds(FForceBoundMs);
+    return WaitForState(service, wanted,
+                        std::chrono::steady_clock::now() + std::chrono::milliseconds(FForceBoundMs),
+                        status);
+}
+
+namespace {
+
+// Sleeps a tenth of the service's wait hint (the hint is how long the next step may take at
+// most), at least 10 ms (a zero hint would spin on the manager), at most a second, and never
+// past the deadline. False when the deadline has come.
+bool SleepByHint(const TServiceStatusInfo& status, std::chrono::steady_clock::time_point deadline) {
+    using namespace std::chrono;
+    const auto left = duration_cast<milliseconds>(deadline - steady_clock::now()).count();
+    if (left <= 0)
+        return false;
+    const long long step = std::clamp<long long>(status.WaitHint / 10, 10, 1000);
+    std::this_thread::sleep_for(milliseconds(std::min<long long>(step, left)));
+    return true;
+}
+
+bool IsPending(uint32_t state) {
+    return state == SERVICE_START_PENDING || state == SERVICE_STOP_PENDING;
+}
+
+std::string ErrorText(uint32_t code) {
+    switch (code) {
+    case ERROR_ACCESS_DENIED_CODE:
+        return "access is denied (error 5)";
+    case ERROR_INVALID_PARAMETER_CODE:
+        return "the parameter is incorrect (error 87)";
+    case ERROR_SERVICE_REQUEST_TIMEOUT_CODE:
+        return "the service did not respond in time (error 1053)";
+    case ERROR_SERVICE_ALREADY_RUNNING_CODE:
+        return "the service is already running (error 1056)";
+    case ERROR_SERVICE_DISABLED_CODE:
+        return "the service is disabled (error 1058)";
+    case ERROR_SERVICE_DOES_NOT_EXIST_CODE:
+        return "the service does not exist (error 1060)";
+    case ERROR_SERVICE_CANNOT_ACCEPT_CTRL_CODE:
+        return "the service cannot accept the control now (error 1061)";
+    case ERROR_SERVICE_NOT_ACTIVE_CODE:
+        return "the service has not been started (error 1062)";
+    default:
+        return "error " + std::to_string(code);
+    }
+}
+
+TServiceCommandResult Failed(std::string reason) { return {false, std::move(reason)}; }
+
+} // namespace
+
+bool TCvService::WaitForState(IServiceHandle& service, uint32_t wanted,
+                              std::chrono::steady_clock::time_point deadline,
+                              TServiceStatusInfo& status) {
+    // Only the state and the deadline count: a check point that starts again belongs to the
+    // next step of a change, which may still end in the wanted state.
     while (status.CurrentState != wanted) {
-        const uint32_t checkPoint = status.CheckPoint;
-        auto left = duration_cast<milliseconds>(deadline - steady_clock::now()).count();
-        if (left <= 0)
-            return false;
-        // A zero wait hint would spin on the manager; sleep at least 10 ms.
-        auto hint = std::clamp<long long>(status.WaitHint, 10, left);
-        std::this_thread::sleep_for(milliseconds(hint));
-        if (!service.QueryStatus(status))
-            break;
-        if (status.CheckPoint < checkPoint)
+        if (!SleepByHint(status, deadline) || !service.QueryStatus(status))
             return false;
     }
-    return status.CurrentState == wanted;
+    return true;
+}
+
+bool TCvService::WaitWhilePending(IServiceHandle& service,
+                                  std::chrono::steady_clock::time_point deadline,
+                                  TServiceStatusInfo& status) {
+    while (IsPending(status.CurrentState)) {
+        if (!SleepByHint(status, deadline) || !service.QueryStatus(status))
+            return false;
+    }
+    return true;
+}
+
+TServiceCommandResult TCvService::StartAndWait() { return RunCommand(true); }
+
+TServiceCommandResult TCvService::StopAndWait() { return RunCommand(false); }
+
+TServiceCommandResult TCvService::RunCommand(bool start) {
+    using namespace std::chrono;
+    const auto deadline = steady_clock::now() + milliseconds(FForceBoundMs);
+    const uint32_t wanted = start ? SERVICE_RUNNING : SERVICE_STOPPED;
+    const uint32_t towards = start ? SERVICE_START_PENDING : SERVICE_STOP_PENDING;
+    const std::string bound = std::to_string((FForceBoundMs + 999) / 1000) + " s";
+
+    auto manager = FManager->Open(SC_MANAGER_CONNECT);
+    if (!manager)
+        return Failed("the service manager cannot be opened: " + ErrorText(FManager->LastError()));
+    auto service = manager->OpenService(
+        ServiceName, start ? (SERVICE_START | SERVICE_QUERY_STATUS) : SERVICE_ALL_ACCESS);
+    if (!service)
+        return Failed(std::string("the service \"") + ServiceName +
+                      "\" cannot be opened: " + ErrorText(FManager->LastError()));
+    TServiceStatusInfo status;
+    if (!service->QueryStatus(status))
+        return Failed("the service's state cannot be read: " + ErrorText(FManager->LastError()));
+
+    // The manager refuses a command while the opposite change is still pending.
+    if (IsPending(status.CurrentState) && status.CurrentState != towards &&
+        !WaitWhilePending(*service, deadline, status))
+        return Failed("the service is still " + StatusText(int32_t(status.CurrentState)) +
+                      " after " + bound);
+    if (status.CurrentState != wanted && status.CurrentState != towards) {
+        const bool sent = start ? service->Start() : service->Control(SERVICE_CONTROL_STOP, status);
+        if (!sent) {
+            const uint32_t error = FManager->LastError();
+            // Another program may have made the same change meanwhile.
+            if (!service->QueryStatus(status) ||
+                (status.CurrentState != wanted && status.CurrentState != towards))
+                return Failed(std::string(start ? "the start was refused: " : "the stop was refused: ") +
+                              ErrorText(error));
+        }
+        if (!service->QueryStatus(status))
+            return Failed("the service's state cannot be read: " + ErrorText(FManager->LastError()));
+    }
+    if (!WaitForState(*service, wanted, deadline, status))
+        return Failed("the service did not reach " + StatusText(int32_t(wanted)) + " within " + bound +
+                      " (it is " + StatusText(int32_t(status.CurrentState)) + ")");
+    return {true, {}};
 }
 
 void TCvService::GetServiceStatusString(std::string& text) { text = StatusText(QueryState()); }

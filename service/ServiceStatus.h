@@ -6,6 +6,7 @@
 #include "platform/ServiceManager.h"
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -14,6 +15,12 @@
 namespace cv {
 
 using TServiceStatusUpdate = std::function<void()>;
+
+// The outcome of a command that waits for the state it asks for.
+struct TServiceCommandResult {
+    bool Reached = false;
+    std::string Reason; // why the state was not reached, one line; empty when it was
+};
 
 class TCvService : public TThread {
 public:
@@ -33,6 +40,12 @@ public:
     void Start();
     void Stop();
     void Force();
+    // Start and Stop that wait until the service runs (is stopped): a change of the opposite
+    // direction still pending is let settle first, then the command is sent, and the state is
+    // waited for by the wait hints, all within the Force bound. A service already in the
+    // state counts as reached.
+    TServiceCommandResult StartAndWait();
+    TServiceCommandResult StopAndWait();
 
     bool ServiceRunning() const { return Status() == int32_t(SERVICE_RUNNING); }
     // The state seen by the last poll (8 before the first one, 0 when unreadable).
@@ -59,6 +72,11 @@ private:
     int32_t QueryState();
     void SendStopControl(bool force);
     bool WaitForState(IServiceHandle& service, uint32_t wanted);
+    bool WaitForState(IServiceHandle& service, uint32_t wanted,
+                      std::chrono::steady_clock::time_point deadline, TServiceStatusInfo& status);
+    bool WaitWhilePending(IServiceHandle& service, std::chrono::steady_clock::time_point deadline,
+                          TServiceStatusInfo& status);
+    TServiceCommandResult RunCommand(bool start);
     void RaiseOnServiceStatus();
 
     std::shared_ptr<IServiceManager> FManager;

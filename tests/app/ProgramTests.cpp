@@ -6,6 +6,8 @@
 
 #include <chrono>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <thread>
 
 using namespace cv;
@@ -31,7 +33,46 @@ bool WaitForState(const std::string& sandbox, uint32_t state) {
     return false;
 }
 
+std::vector<std::string> PanelEnvironment(const TSandbox& sb) {
+    const std::string runtime = sb.Dir() + "/runtime";
+    std::filesystem::create_directories(runtime);
+    std::filesystem::permissions(runtime, std::filesystem::perms::owner_all);
+    return {"VORNIX_SANDBOX=" + sb.Dir(), "QT_QPA_PLATFORM=offscreen", "XDG_RUNTIME_DIR=" + runtime};
+}
+
+std::string ReadAll(const std::string& path) {
+    std::ifstream in(path);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
 } // namespace
+
+// An administrator's restart script: each command returns once its state is reached, so the
+// next one never meets a pending state it would be refused in.
+TEST(ProgramCommands, ARestartScriptLeavesTheSystemRunning) {
+    TSandbox sb;
+    const auto env = PanelEnvironment(sb);
+    ASSERT_EQ(TSandbox::Run({CONTROL_PANEL_PATH, "/Start"}, env), 0);
+    EXPECT_EQ(StateOf(sb.Dir()), SERVICE_RUNNING) << "running when /Start returns";
+    for (int round = 0; round < 2; ++round) {
+        EXPECT_EQ(TSandbox::Run({CONTROL_PANEL_PATH, "/Stop"}, env), 0);
+        EXPECT_EQ(StateOf(sb.Dir()), SERVICE_STOPPED) << "stopped when /Stop returns";
+        EXPECT_EQ(TSandbox::Run({CONTROL_PANEL_PATH, "/Start"}, env), 0);
+        EXPECT_EQ(StateOf(sb.Dir()), SERVICE_RUNNING);
+    }
+    EXPECT_EQ(TSandbox::Run({CONTROL_PANEL_PATH, "/Stop"}, env), 0);
+}
+
+TEST(ProgramCommands, ARefusedCommandExitsOneAndSaysWhyOnStandardError) {
+    TSandbox sb({"--start-type", "4"});
+    const std::string errors = sb.Dir() + "/stderr.txt";
+    EXPECT_EQ(TSandbox::Run({CONTROL_PANEL_PATH, "/Start"}, PanelEnvironment(sb), errors), 1);
+    EXPECT_NE(ReadAll(errors).find("Vornix Control Panel /Start: the start was refused: the "
+                                   "service is disabled (error 1058)\n"),
+              std::string::npos)
+        << ReadAll(errors);
+    EXPECT_EQ(StateOf(sb.Dir()), SERVICE_STOPPED);
+}
 
 TEST(ProgramCommands, StartAndStopRunWithoutAWindowAndExitZero) {
     TSandbox sb;
@@ -45,7 +86,7 @@ TEST(ProgramCommands, StartAndStopRunWithoutAWindowAndExitZero) {
     EXPECT_TRUE(WaitForState(sb.Dir(), SERVICE_RUNNING));
     EXPECT_EQ(TSandbox::Run({CONTROL_PANEL_PATH, "/Stop", "/start"}, env), 0);
     EXPECT_TRUE(WaitForState(sb.Dir(), SERVICE_STOPPED));
-    // A refused command is just as silent: stopping a stopped service.
+    // Stopping a stopped service: the state asked for is there.
     EXPECT_EQ(TSandbox::Run({CONTROL_PANEL_PATH, "/Stop"}, env), 0);
     // The command mode makes no single-instance test: no block was ever created.
     for (auto& e : std::filesystem::directory_iterator(runtime))

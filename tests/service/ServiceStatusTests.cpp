@@ -3,6 +3,7 @@
 #include "platform/sandbox/SandboxServiceManager.h"
 #include "support/Pump.h"
 #include "support/Sandbox.h"
+#include "support/TempFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -181,5 +182,87 @@ TEST_F(ServiceStatusTest, ForceWaitsUntilStoppedAndEndsAtTheBoundWhenHung) {
         std::string text;
         svc->GetServiceStatusString(text);
         EXPECT_EQ(text, c.hung ? "Running" : "Stopped");
+    }
+}
+
+// The command-line commands wait for the state they ask for: a restart script that stops and
+// then starts finds the system running, whichever pending state each command meets.
+TEST_F(ServiceStatusTest, StartAndStopWaitForTheirStateAndLetAnOppositeChangeSettleFirst) {
+    TSandbox sb;
+    TEvents events;
+    auto svc = MakeService(sb.Dir(), events);
+    auto stateNow = [&] {
+        std::string text;
+        svc->GetServiceStatusString(text);
+        return text;
+    };
+    TServiceCommandResult r = svc->StartAndWait();
+    EXPECT_TRUE(r.Reached) << r.Reason;
+    EXPECT_EQ(stateNow(), "Running") << "running when the command returns";
+    EXPECT_TRUE(svc->StartAndWait().Reached) << "already running counts as reached";
+
+    r = svc->StopAndWait();
+    EXPECT_TRUE(r.Reached) << r.Reason;
+    EXPECT_EQ(stateNow(), "Stopped");
+    EXPECT_TRUE(svc->StopAndWait().Reached) << "already stopped counts as reached";
+
+    // A stop while the start is still pending, and a start while the stop is still pending.
+    svc->Start();
+    EXPECT_EQ(stateNow(), "Start Pending");
+    r = svc->StopAndWait();
+    EXPECT_TRUE(r.Reached) << r.Reason;
+    EXPECT_EQ(stateNow(), "Stopped");
+    ASSERT_TRUE(svc->StartAndWait().Reached);
+    svc->Stop();
+    ASSERT_TRUE(PumpUntil([&] { return stateNow() == "Stop Pending"; }, 3000));
+    r = svc->StartAndWait();
+    EXPECT_TRUE(r.Reached) << r.Reason;
+    EXPECT_EQ(stateNow(), "Running");
+    EXPECT_TRUE(svc->StopAndWait().Reached);
+}
+
+TEST_F(ServiceStatusTest, CommandsThatCannotReachTheirStateSayWhy) {
+    {
+        SCOPED_TRACE("hung");
+        TSandbox sb({"--hung"});
+        TEvents events;
+        auto svc = MakeService(sb.Dir(), events, 1500);
+        ASSERT_TRUE(svc->StartAndWait().Reached);
+        const auto start = std::chrono::steady_clock::now();
+        TServiceCommandResult r = svc->StopAndWait();
+        EXPECT_GE(MsSince(start), 1400);
+        EXPECT_LT(MsSince(start), 4000);
+        EXPECT_FALSE(r.Reached);
+        EXPECT_EQ(r.Reason, "the service did not reach Stopped within 2 s (it is Running)");
+    }
+    {
+        SCOPED_TRACE("disabled");
+        TSandbox sb({"--start-type", "4"});
+        TEvents events;
+        auto svc = MakeService(sb.Dir(), events, 1500);
+        TServiceCommandResult r = svc->StartAndWait();
+        EXPECT_FALSE(r.Reached);
+        EXPECT_EQ(r.Reason, "the start was refused: the service is disabled (error 1058)");
+    }
+    {
+        SCOPED_TRACE("not installed");
+        cvtest::TTempFolder empty;
+        TEvents events;
+        auto svc = MakeService(empty.Dir(), events, 1500);
+        TServiceCommandResult r = svc->StartAndWait();
+        EXPECT_FALSE(r.Reached);
+        EXPECT_EQ(r.Reason, "the service \"Corvane\" cannot be opened: the service does not exist "
+                            "(error 1060)");
+    }
+    {
+        SCOPED_TRACE("no rights");
+        TSandbox sb;
+        setenv("VORNIX_SANDBOX_RIGHTS", "user", 1);
+        TEvents events;
+        auto svc = MakeService(sb.Dir(), events, 1500);
+        TServiceCommandResult r = svc->StopAndWait();
+        unsetenv("VORNIX_SANDBOX_RIGHTS");
+        EXPECT_FALSE(r.Reached);
+        EXPECT_EQ(r.Reason, "the service \"Corvane\" cannot be opened: access is denied (error 5)");
     }
 }

@@ -17,7 +17,8 @@ namespace cvtest {
 
 std::string TSandbox::SimPath() { return CORVANE_SIM_PATH; }
 
-int TSandbox::Run(const std::vector<std::string>& argv, const std::vector<std::string>& env) {
+int TSandbox::Run(const std::vector<std::string>& argv, const std::vector<std::string>& env,
+                  const std::string& errorFile) {
     std::vector<char*> a;
     for (auto& s : argv)
         a.push_back(const_cast<char*>(s.c_str()));
@@ -35,6 +36,9 @@ int TSandbox::Run(const std::vector<std::string>& argv, const std::vector<std::s
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    if (!errorFile.empty())
+        posix_spawn_file_actions_addopen(&actions, 2, errorFile.c_str(),
+                                         O_WRONLY | O_CREAT | O_TRUNC, 0644);
     pid_t pid = 0;
     int rc = posix_spawn(&pid, a[0], &actions, nullptr, a.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);

@@ -17,8 +17,10 @@ public:
     const std::string& Dir() const { return FDir; }
     // Sets VORNIX_SANDBOX for this process and the processes it starts.
     void Activate() const;
-    // Runs a command line to its end; returns its exit status.
-    static int Run(const std::vector<std::string>& argv, const std::vector<std::string>& env = {});
+    // Runs a command line to its end; returns its exit status. Standard error goes to
+    // `errorFile` when one is named.
+    static int Run(const std::vector<std::string>& argv, const std::vector<std::string>& env = {},
+                   const std::string& errorFile = {});
     static std::string SimPath();
 
 private:
