@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdlib>
 
 namespace cv {
 namespace {
@@ -29,6 +30,33 @@ std::string TempNameBeside(const std::string& path) {
     static std::atomic<unsigned> counter{0};
     return path + ".~" + std::to_string(::GetCurrentProcessId()) + "_" +
            std::to_string(counter.fetch_add(1)) + ".tmp";
+}
+
+bool ProcessIsGone(DWORD pid) {
+    win32::THandle process(::OpenProcess(SYNCHRONIZE, FALSE, pid));
+    if (!process)
+        return ::GetLastError() == ERROR_INVALID_PARAMETER; // no such process
+    return ::WaitForSingleObject(process.Get(), 0) == WAIT_OBJECT_0;
+}
+
+// Temporary files of this file whose writer is gone (a crash between create and rename).
+void RemoveStaleTemporaries(const std::string& path) {
+    const size_t cut = path.find_last_of("\\/");
+    const std::string folder = cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
+    const std::string prefix = (cut == std::string::npos ? path : path.substr(cut + 1)) + ".~";
+    WIN32_FIND_DATAW found{};
+    HANDLE search = ::FindFirstFileW(win32::Widen(path + ".~*.tmp").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return;
+    do {
+        const std::string name = win32::Narrow(found.cFileName);
+        if (name.compare(0, prefix.size(), prefix) != 0)
+            continue;
+        const DWORD pid = std::strtoul(name.c_str() + prefix.size(), nullptr, 10);
+        if (pid != 0 && pid != ::GetCurrentProcessId() && ProcessIsGone(pid))
+            ::DeleteFileW(win32::Widen(folder + name).c_str());
+    } while (::FindNextFileW(search, &found));
+    ::FindClose(search);
 }
 
 bool WriteAll(HANDLE file, const std::string& bytes) {
@@ -106,8 +134,10 @@ std::optional<std::string> ReadFileBytes(const std::string& path) {
 }
 
 void WriteFileAtomic(const std::string& path, const std::string& bytes) {
+    RemoveStaleTemporaries(path);
     const std::string temp = TempNameBeside(path);
     const std::wstring wideTemp = win32::Widen(temp);
+    const std::wstring widePath = win32::Widen(path);
     {
         win32::TFileHandle file(::CreateFileW(wideTemp.c_str(), GENERIC_WRITE, 0, nullptr,
                                               CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -120,7 +150,21 @@ void WriteFileAtomic(const std::string& path, const std::string& bytes) {
             RaiseWriteError(path, code);
         }
     }
-    if (!::MoveFileExW(wideTemp.c_str(), win32::Widen(path).c_str(),
+    // Replacing keeps the original's security descriptor, attributes and identity, which a
+    // rename over it would not.
+    if (FileExists(path)) {
+        if (::ReplaceFileW(widePath.c_str(), wideTemp.c_str(), nullptr,
+                           REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr))
+            return;
+        const DWORD code = ::GetLastError();
+        // With these two the original is gone or left aside and the new content is still in
+        // the temporary file: a plain move finishes the job. Otherwise the original is intact.
+        if (code != ERROR_UNABLE_TO_MOVE_REPLACEMENT && code != ERROR_UNABLE_TO_MOVE_REPLACEMENT_2) {
+            ::DeleteFileW(wideTemp.c_str());
+            RaiseWriteError(path, code);
+        }
+    }
+    if (!::MoveFileExW(wideTemp.c_str(), widePath.c_str(),
                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         DWORD code = ::GetLastError();
         ::DeleteFileW(wideTemp.c_str());

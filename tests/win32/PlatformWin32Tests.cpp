@@ -15,6 +15,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstring>
@@ -221,6 +222,33 @@ TEST(Win32FileSystem, AtomicWriteCreatesAndReplacesLeavingNoTemporaryFile) {
     WriteFileAtomic(path, "");
     EXPECT_EQ(ReadFileBytes(path), std::string());
     EXPECT_EQ(dir.Names(), std::vector<std::string>{"settings.xml"});
+}
+
+TEST(Win32FileSystem, AtomicWriteKeepsTheOriginalsAttributesAndRemovesStaleTemporaries) {
+    TTempFolder dir;
+    const std::string path = dir.Path() + "\\kernel_params.par";
+    WriteFileAtomic(path, "old");
+    ASSERT_TRUE(::SetFileAttributesW(win32::Widen(path).c_str(),
+                                     FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE));
+    // One left by a writer that no longer runs (no process has that id), one of this process
+    // (another thread may be writing it).
+    const std::string stale = "kernel_params.par.~4294967280_0.tmp";
+    const std::string own = "kernel_params.par.~" + std::to_string(::GetCurrentProcessId()) + "_99.tmp";
+    for (const auto& name : {stale, own}) {
+        win32::TFileHandle f(::CreateFileW(win32::Widen(dir.Path() + "\\" + name).c_str(),
+                                           GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                           FILE_ATTRIBUTE_NORMAL, nullptr));
+        ASSERT_TRUE(f);
+    }
+    WriteFileAtomic(path, "new");
+    EXPECT_EQ(ReadFileBytes(path), std::string("new"));
+    const DWORD attributes = ::GetFileAttributesW(win32::Widen(path).c_str());
+    EXPECT_TRUE(attributes & FILE_ATTRIBUTE_HIDDEN) << "replaced, not renamed over";
+    std::vector<std::string> names = dir.Names();
+    std::sort(names.begin(), names.end());
+    std::vector<std::string> expected = {"kernel_params.par", own};
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(names, expected);
 }
 
 TEST(Win32FileSystem, AtomicWriteIntoMissingFolderRaisesAndLeavesNothing) {
