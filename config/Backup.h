@@ -15,15 +15,30 @@ struct TBackupCommand {
     std::string Parameters; // "/K wbadmin ... & pause & exit"
 };
 
+// The characters of `text` that the command interpreter would act on (& | < > ^ " % !, line
+// breaks and other control characters), each once, in the order they first occur, as shown in
+// the refusal ("line break", "control character" for the invisible ones); empty when none.
+// The source and target come from a file that unelevated programs can write, and the console
+// runs as administrator: such a text could run a command of its own.
+std::string DisallowedBackupCharacters(const std::string& text);
+
+// "The backup source contains characters that are not allowed: &" (or target) for the first
+// field that holds one; empty when the start command may be built from both.
+std::string BackupTextsRefusal(const std::string& source, const std::string& target);
+
 // runningIn64Bit: a 32-bit process on 64-bit Windows, which reaches the 64-bit system folder
-// only through "Sysnative". windowsFolder is WINDIR. No command for another kind.
+// only through "Sysnative". windowsFolder is WINDIR. No command for another kind, and none to
+// start a backup from texts that BackupTextsRefusal refuses.
 std::optional<TBackupCommand> BackupCommand(int kind, const std::string& source,
                                             const std::string& target, bool runningIn64Bit,
                                             const std::string& windowsFolder);
 
-// Launches the console without waiting (no working folder); the result is not looked at.
-void RunBackupCommand(IShell& shell, int kind, const std::string& source, const std::string& target,
-                      bool runningIn64Bit, const std::string& windowsFolder);
+// Launches the console without waiting (no working folder); the launch's result is not looked
+// at. Returns the refusal for texts that must not reach the console (nothing is launched then),
+// empty otherwise.
+std::string RunBackupCommand(IShell& shell, int kind, const std::string& source,
+                             const std::string& target, bool runningIn64Bit,
+                             const std::string& windowsFolder);
 
 struct TBackupFieldsState {
     bool StartBackupEnabled = false;

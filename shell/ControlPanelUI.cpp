@@ -630,12 +630,31 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
 
 // ---------------------------------------------------------------- layout and messages
 
+namespace {
+TScreenRect ScreenRect(const QRect& r) { return {r.x(), r.y(), r.width(), r.height()}; }
+} // namespace
+
 void TForm1::UpdatePosition(int32_t top, int32_t left, int32_t height, int32_t width,
                             bool maximized, bool runNotify, bool extended, bool productSetup,
                             const std::string& source, const std::string& target) {
     ProductSetupPanel->setVisible(productSetup);
     const QSize frameExtra = frameGeometry().size() - size();
-    move(left, top);
+    // The stored rectangle as it fits the monitors there are now.
+    std::vector<TScreenRect> monitors;
+    if (QScreen* primary = QGuiApplication::primaryScreen())
+        monitors.push_back(ScreenRect(primary->availableGeometry()));
+    for (QScreen* screen : QGuiApplication::screens())
+        if (screen != QGuiApplication::primaryScreen())
+            monitors.push_back(ScreenRect(screen->availableGeometry()));
+    const TScreenRect fitted =
+        FitWindowRect({left, top, width, height}, monitors, MinimumClientWidth() + frameExtra.width(),
+                      500 + frameExtra.height());
+    auto toInt = [](int64_t v) {
+        return static_cast<int>(std::clamp<int64_t>(v, -(1 << 24), 1 << 24));
+    };
+    width = toInt(fitted.Width);
+    height = toInt(fitted.Height);
+    move(toInt(fitted.Left), toInt(fitted.Top));
     resize(std::max(width - frameExtra.width(), MinimumClientWidth()),
            std::max(height - frameExtra.height(), 500));
     setMinimumWidth(MinimumClientWidth());
@@ -885,7 +904,10 @@ std::string TForm1::BackupSourceText() { return FBackup->Source(); }
 std::string TForm1::BackupTargetText() { return FBackup->Target(); }
 
 void TForm1::RunBackupCommand(int kind, const std::string& source, const std::string& target) {
-    cv::RunBackupCommand(*FPlatform.Shell, kind, source, target, FRunningIn64Bit, FWindowsFolder);
+    const std::string refusal =
+        cv::RunBackupCommand(*FPlatform.Shell, kind, source, target, FRunningIn64Bit, FWindowsFolder);
+    if (!refusal.empty())
+        ShowErrorMessage(refusal);
 }
 
 // ---------------------------------------------------------------- memory pool sizes

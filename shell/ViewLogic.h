@@ -36,4 +36,17 @@ struct TTreeNodeData {
 std::vector<TTreeNodeData> BuildApplicationNodes(const TApplicationStates& states);
 std::string ApplicationHint(int imageIndex, int selectedIndex);
 
+struct TScreenRect {
+    int64_t Left = 0, Top = 0, Width = 0, Height = 0;
+    bool operator==(const TScreenRect&) const = default;
+};
+
+// A stored window rectangle fitted to the monitors as they are now (their available areas,
+// the primary one first): the window goes onto the monitor it mostly lies on (the primary one
+// when it lies on none, as when its monitor is gone), is made no larger than that monitor's
+// area but never smaller than the minimum, and is moved fully onto it. A layout saved on a
+// large monitor, or a hand-edited file, would otherwise open a window wider than the screen.
+TScreenRect FitWindowRect(TScreenRect stored, const std::vector<TScreenRect>& monitors,
+                          int64_t minWidth, int64_t minHeight);
+
 } // namespace cv

@@ -76,6 +76,51 @@ TEST(Backup, RunLaunchesTheInterpreterWithoutWorkingFolder) {
                                                     "/K wbadmin stop job & pause & exit", ""}));
 }
 
+// Every form the backup tool takes stays as typed; a text the command interpreter would act on
+// never reaches the elevated console.
+TEST(Backup, TextsTheInterpreterWouldActOnAreRefusedBeforeAnythingStarts) {
+    struct {
+        const char* Source;
+        const char* Target;
+        const char* Refusal; // empty: accepted
+    } cases[] = {
+        {"C:;D:", "E:", ""},
+        {"C:", "\\\\?\\Volume{6b1e3c5a-0f3d-4c2e-9a7b-2d4f6e8a0c1b}\\", ""},
+        {"C:;D:\\Mount\\Data Disk", "\\\\server\\share\\", ""},
+        {"C:,D:", "F:\\Backups (weekly)\\", ""},
+        {"C:", "E: & net user x y /add", "The backup target contains characters that are not allowed: &"},
+        {"C: | more", "E:", "The backup source contains characters that are not allowed: |"},
+        {"C:>x", "E:<y", "The backup source contains characters that are not allowed: >"},
+        {"C:", "E:^&calc", "The backup target contains characters that are not allowed: ^ &"},
+        {"C:", "\"E:\"", "The backup target contains characters that are not allowed: \""},
+        {"%TEMP%", "E:", "The backup source contains characters that are not allowed: %"},
+        {"C:", "E:!x!", "The backup target contains characters that are not allowed: !"},
+        {"C:\r\ncalc", "E:", "The backup source contains characters that are not allowed: line break"},
+        {"C:", "E:\x1b\t", "The backup target contains characters that are not allowed: control character"},
+        {"C:&", "E:|", "The backup source contains characters that are not allowed: &"},
+    };
+    struct TRecorder : IShell {
+        int Calls = 0;
+        bool Execute(const std::string&, const std::string&, const std::string&) override {
+            ++Calls;
+            return true;
+        }
+    };
+    for (auto& c : cases) {
+        SCOPED_TRACE(std::string(c.Source) + " | " + c.Target);
+        EXPECT_EQ(BackupTextsRefusal(c.Source, c.Target), c.Refusal);
+        TRecorder shell;
+        EXPECT_EQ(RunBackupCommand(shell, backup_Start, c.Source, c.Target, false, "W"), c.Refusal);
+        EXPECT_EQ(shell.Calls, *c.Refusal ? 0 : 1);
+        EXPECT_EQ(BackupCommand(backup_Start, c.Source, c.Target, false, "W").has_value(), !*c.Refusal);
+    }
+    // Stop and status take no text, so nothing in the fields keeps them from running.
+    TRecorder shell;
+    EXPECT_EQ(RunBackupCommand(shell, backup_Stop, "&", "|", false, "W"), "");
+    EXPECT_EQ(RunBackupCommand(shell, backup_Status, "&", "|", false, "W"), "");
+    EXPECT_EQ(shell.Calls, 2);
+}
+
 TEST(Backup, StartEnabledOnlyWhileBothFieldsHoldText) {
     struct {
         const char* Source;

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QDir>
+#include <QFile>
 #include <QtGlobal>
 
 namespace {
@@ -16,11 +18,23 @@ void QuietHandler(QtMsgType type, const QMessageLogContext& context, const QStri
     if (gPrevious)
         gPrevious(type, context, message);
 }
+
+// One 1280 by 1024 screen, as an administrator's desk has (the headless platform's own is
+// 800 by 800, smaller than the window as designed).
+void UseOffscreenScreen() {
+    const QString config = QDir::tempPath() + QStringLiteral("/vornix-test-screens.json");
+    QFile file(config);
+    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        file.write(R"({"screens": [{"name": "screen-1", "x": 0, "y": 0, "width": 1280,)"
+                   R"( "height": 1024, "dpi": 96, "dpr": 1}]})");
+    file.close();
+    qputenv("QT_QPA_PLATFORM", ("offscreen:configfile=" + config).toLocal8Bit());
+}
 } // namespace
 
 int main(int argc, char** argv) {
     gPrevious = qInstallMessageHandler(QuietHandler);
-    qputenv("QT_QPA_PLATFORM", "offscreen");
+    UseOffscreenScreen();
     cv::TVornixApplication app(argc, argv);
     cv::InstallQtMainThreadWaker();
     ::testing::InitGoogleTest(&argc, argv);

@@ -244,3 +244,30 @@ TEST(ApplicationsTree, NodesByNumberAndHints) {
     EXPECT_EQ(ApplicationHint(3, 14), "Cold Shadowing phase: HOT_RECEIVE");
     EXPECT_EQ(ApplicationHint(0, 0), "");
 }
+
+TEST(WindowRect, StoredRectanglesAreFittedToTheMonitorsThereAre) {
+    const TScreenRect primary{0, 0, 1280, 860};
+    const TScreenRect second{1280, 0, 1920, 1040};
+    const int64_t maxInt = 2147483647;
+    struct {
+        const char* Name;
+        TScreenRect Stored;
+        std::vector<TScreenRect> Monitors;
+        TScreenRect Fitted;
+    } cases[] = {
+        {"inside stays", {20, 20, 921, 825}, {primary}, {20, 20, 921, 825}},
+        {"huge", {0, 0, maxInt, maxInt}, {primary}, {0, 0, 1280, 860}},
+        {"huge from far away", {maxInt, maxInt, maxInt, maxInt}, {primary}, {0, 0, 1280, 860}},
+        {"negative size", {20, 20, -5, -300}, {primary}, {20, 20, 260, 540}},
+        {"zero size", {20, 20, 0, 0}, {primary}, {20, 20, 260, 540}},
+        {"partly off to the right", {1000, 20, 921, 825}, {primary}, {359, 20, 921, 825}},
+        {"negative position", {-3000, -100, 921, 825}, {primary}, {0, 0, 921, 825}},
+        {"off every screen", {5000, 5000, 921, 825}, {primary}, {359, 35, 921, 825}},
+        {"on a second monitor", {1500, 100, 1800, 1000}, {primary, second}, {1400, 40, 1800, 1000}},
+        {"second monitor gone", {1500, 100, 1800, 1000}, {primary}, {0, 0, 1280, 860}},
+        {"mostly on the second", {1200, 0, 900, 800}, {primary, second}, {1280, 0, 900, 800}},
+        {"monitor below the minimum", {50, 50, 921, 825}, {{0, 0, 200, 400}}, {0, 0, 260, 540}},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(FitWindowRect(c.Stored, c.Monitors, 260, 540), c.Fitted) << c.Name;
+}

@@ -15,6 +15,7 @@
 #include <QComboBox>
 #include <QCheckBox>
 #include <QLineEdit>
+#include <QScreen>
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
@@ -142,6 +143,22 @@ TEST_F(WindowTest, FirstStartIsCollapsedAndTheStripExpandsTo750WithSystemOpen) {
     EXPECT_FALSE(f.IsExpanded());
     EXPECT_EQ(f.width(), 239);
     EXPECT_EQ(f.EnlargedWidth(), 750);
+}
+
+TEST_F(WindowTest, AStoredWindowLargerThanTheScreenIsFittedAndSavedFitted) {
+    std::filesystem::create_directories(std::filesystem::path(SettingsFile()).parent_path());
+    std::ofstream(SettingsFile()) << "<VornixControlPanel Left=\"0\" Top=\"0\" Width=\"2147483647\" "
+                                     "Height=\"2147483647\" Extended=\"true\"/>";
+    auto& f = Open();
+    const QRect screen = f.screen()->availableGeometry();
+    EXPECT_TRUE(screen.contains(f.frameGeometry()))
+        << f.frameGeometry().width() << "x" << f.frameGeometry().height();
+    EXPECT_EQ(f.frameGeometry().width(), screen.width());
+    Close();
+    pugi::xml_document doc;
+    ASSERT_TRUE(doc.load_file(SettingsFile().c_str()));
+    EXPECT_LE(doc.document_element().attribute("Width").as_llong(), screen.width());
+    EXPECT_LE(doc.document_element().attribute("Height").as_llong(), screen.height());
 }
 
 TEST_F(WindowTest, ClosingExpandedAndReopeningKeepsTheOuterWidth) {
@@ -438,6 +455,35 @@ TEST_F(WindowTest, BackupFieldsEnableTheStartLinkAndTheLinksRunTheConsole) {
     pugi::xml_document doc;
     ASSERT_TRUE(doc.load_file(SettingsFile().c_str()));
     EXPECT_STREQ(doc.document_element().attribute("Source").value(), "C:");
+}
+
+TEST_F(WindowTest, APoisonedBackupTargetIsShownButNeverReachesTheConsole) {
+    // Any program of the same user can write the settings file; the console runs elevated.
+    std::filesystem::create_directories(std::filesystem::path(SettingsFile()).parent_path());
+    std::ofstream(SettingsFile()) << "<VornixControlPanel Source=\"C:\" "
+                                     "Target=\"E: &amp; net user x y /add\"/>";
+    auto& f = Open();
+    EXPECT_EQ(Find<QLineEdit>("BackupTargetEdit")->text(), "E: & net user x y /add")
+        << "shown as it is, for the user to see and mend";
+    EXPECT_TRUE(Find("StartBackup")->isEnabled());
+    const std::string dir = FSandbox->Dir();
+    const size_t before = Launches(dir).size();
+    {
+        TBoxAnswerer ok(QMessageBox::Ok);
+        f.OverviewLabelLinkClick("StartBackup");
+        EXPECT_EQ(ok.Texts, QStringList{"The backup target contains characters that are not "
+                                        "allowed: &"});
+    }
+    // The stop job launched next is the only new line: had the start been launched, it would
+    // have been recorded first.
+    f.OverviewLabelLinkClick("StopBackup");
+    ASSERT_TRUE(WaitFor([&] { return Launches(dir).size() > before; }, 5000));
+    const auto launches = Launches(dir);
+    ASSERT_EQ(launches.size(), before + 1);
+    std::string args;
+    for (size_t i = 2; i < launches.back().size(); ++i)
+        args += (i > 2 ? " " : "") + launches.back()[i];
+    EXPECT_EQ(args, "/K wbadmin stop job & pause & exit");
 }
 
 TEST_F(WindowTest, MissingWardenToolHidesItsLinkAndSaysSo) {
