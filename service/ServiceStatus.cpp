@@ -159,17 +159,26 @@ bool TCvService::WaitForState(IServiceHandle& service, uint32_t wanted,
     // Only the state and the deadline count: a check point that starts again belongs to the
     // next step of a change, which may still end in the wanted state.
     while (status.CurrentState != wanted) {
-        if (!SleepByHint(status, deadline) || !service.QueryStatus(status))
+        if (!SleepByHint(status, deadline) || !QueryAgain(service, status))
             return false;
     }
     return true;
+}
+
+bool TCvService::QueryAgain(IServiceHandle& service, TServiceStatusInfo& status) {
+    if (service.QueryStatus(status))
+        return true;
+    // A handle can go stale once the service's process has ended (Wine answers
+    // ERROR_INVALID_HANDLE then); a fresh one still answers.
+    auto fresh = OpenServiceHandle(SERVICE_QUERY_STATUS);
+    return fresh && fresh->QueryStatus(status);
 }
 
 bool TCvService::WaitWhilePending(IServiceHandle& service,
                                   std::chrono::steady_clock::time_point deadline,
                                   TServiceStatusInfo& status) {
     while (IsPending(status.CurrentState)) {
-        if (!SleepByHint(status, deadline) || !service.QueryStatus(status))
+        if (!SleepByHint(status, deadline) || !QueryAgain(service, status))
             return false;
     }
     return true;
@@ -198,27 +207,36 @@ TServiceCommandResult TCvService::RunCommand(bool start) {
     if (!service->QueryStatus(status))
         return Failed("the service's state cannot be read: " + ErrorText(FManager->LastError()));
 
+    auto unreadable = [&] {
+        return Failed("the service's state cannot be read: " + ErrorText(FManager->LastError()));
+    };
     // The manager refuses a command while the opposite change is still pending.
     if (IsPending(status.CurrentState) && status.CurrentState != towards &&
-        !WaitWhilePending(*service, deadline, status))
+        !WaitWhilePending(*service, deadline, status)) {
+        if (steady_clock::now() < deadline)
+            return unreadable();
         return Failed("the service is still " + StatusText(int32_t(status.CurrentState)) +
                       " after " + bound);
+    }
     if (status.CurrentState != wanted && status.CurrentState != towards) {
         const bool sent = start ? service->Start() : service->Control(SERVICE_CONTROL_STOP, status);
         if (!sent) {
             const uint32_t error = FManager->LastError();
             // Another program may have made the same change meanwhile.
-            if (!service->QueryStatus(status) ||
+            if (!QueryAgain(*service, status) ||
                 (status.CurrentState != wanted && status.CurrentState != towards))
                 return Failed(std::string(start ? "the start was refused: " : "the stop was refused: ") +
                               ErrorText(error));
         }
-        if (!service->QueryStatus(status))
-            return Failed("the service's state cannot be read: " + ErrorText(FManager->LastError()));
+        if (!QueryAgain(*service, status))
+            return unreadable();
     }
-    if (!WaitForState(*service, wanted, deadline, status))
+    if (!WaitForState(*service, wanted, deadline, status)) {
+        if (steady_clock::now() < deadline)
+            return unreadable();
         return Failed("the service did not reach " + StatusText(int32_t(wanted)) + " within " + bound +
                       " (it is " + StatusText(int32_t(status.CurrentState)) + ")");
+    }
     return {true, {}};
 }
 

@@ -76,6 +76,7 @@ private:
                       std::chrono::steady_clock::time_point deadline, TServiceStatusInfo& status);
     bool WaitWhilePending(IServiceHandle& service, std::chrono::steady_clock::time_point deadline,
                           TServiceStatusInfo& status);
+    bool QueryAgain(IServiceHandle& service, TServiceStatusInfo& status);
     TServiceCommandResult RunCommand(bool start);
     void RaiseOnServiceStatus();
 

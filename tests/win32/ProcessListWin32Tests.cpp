@@ -90,7 +90,9 @@ TEST(Win32ProcessList, FindsListsAndEndsAProgramOfTheInstallFolder) {
 
     list.SetActive(countActive);
     EXPECT_EQ(list.TerminateAllSystemProcesses(), 1);
-    EXPECT_EQ(::WaitForSingleObject(process.Get(), 10000), WAIT_OBJECT_0);
+    // Gone when the call returns: the refresh it ends with no longer counts it.
+    EXPECT_EQ(::WaitForSingleObject(process.Get(), 0), WAIT_OBJECT_0);
+    EXPECT_EQ(list.Processes().ScadaProcesses, 0);
     DWORD code = 99;
     ::GetExitCodeProcess(process.Get(), &code);
     EXPECT_EQ(code, 0u);
@@ -100,4 +102,23 @@ TEST(Win32ProcessList, FindsListsAndEndsAProgramOfTheInstallFolder) {
     for (int i = 0; i < 50 && !::DeleteFileW(exe.c_str()); ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     ::RemoveDirectoryW(install.c_str());
+}
+
+TEST(Win32ProcessTable, WaitingForExitEndsWhenTheProcessIsGoneOrAtTheBound) {
+    std::wstring command = L"\"" + OwnFolder() + L"corvane_test_service.exe\" idle";
+    STARTUPINFOW si{};
+    si.cb = sizeof(si);
+    PROCESS_INFORMATION pi{};
+    ASSERT_TRUE(::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                                 nullptr, &si, &pi));
+    win32::THandle process(pi.hProcess), thread(pi.hThread);
+    TWin32ProcessTable table;
+    auto handle = table.Open(pi.dwProcessId, PROCESS_ALL_ACCESS_RIGHTS);
+    ASSERT_TRUE(handle);
+    const auto t0 = std::chrono::steady_clock::now();
+    EXPECT_FALSE(handle->WaitForExit(150)) << "still running";
+    EXPECT_GE(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(140));
+    ASSERT_TRUE(handle->Terminate(0));
+    EXPECT_TRUE(handle->WaitForExit(5000));
+    EXPECT_EQ(::WaitForSingleObject(process.Get(), 0), WAIT_OBJECT_0);
 }

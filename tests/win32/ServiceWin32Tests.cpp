@@ -14,6 +14,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdio>
 #include <thread>
 #include <vector>
 
@@ -157,6 +158,49 @@ TEST_F(ServiceWin32, ForceOnAHungServiceEndsAtTheBound) {
     EXPECT_GE(waited, milliseconds(kForceBoundMs - 100));
     EXPECT_LT(waited, milliseconds(kForceBoundMs + 2000));
     EXPECT_EQ(TInstalledTestService::State(), DWORD(SERVICE_RUNNING));
+}
+
+// The command-line commands on the real manager: a restart script leaves the service running,
+// and a stop the service ignores fails at the bound.
+TEST_F(ServiceWin32, StartAndStopWaitForTheirStateSoARestartLeavesTheServiceRunning) {
+    TInstalledTestService installed;
+    ASSERT_TRUE(installed.Installed()) << installed.Error();
+    auto service = MakeService(TCvService::DefaultForceBoundMs);
+    const auto t0 = Clock::now();
+    TServiceCommandResult r = service->StartAndWait();
+    EXPECT_TRUE(r.Reached) << r.Reason;
+    EXPECT_EQ(TInstalledTestService::State(), DWORD(SERVICE_RUNNING));
+    const auto t1 = Clock::now();
+    r = service->StopAndWait();
+    EXPECT_TRUE(r.Reached) << r.Reason;
+    EXPECT_EQ(TInstalledTestService::State(), DWORD(SERVICE_STOPPED));
+    const auto t2 = Clock::now();
+    r = service->StartAndWait();
+    EXPECT_TRUE(r.Reached) << r.Reason;
+    EXPECT_EQ(TInstalledTestService::State(), DWORD(SERVICE_RUNNING));
+    auto ms = [](auto d) { return long(std::chrono::duration_cast<milliseconds>(d).count()); };
+    std::printf("wine: start %ld ms, stop %ld ms, start %ld ms\n", ms(t1 - t0), ms(t2 - t1),
+                ms(Clock::now() - t2));
+    // A stop sent while the start is still pending waits for it first.
+    ASSERT_TRUE(service->StopAndWait().Reached);
+    service->Start();
+    r = service->StopAndWait();
+    EXPECT_TRUE(r.Reached) << r.Reason;
+    EXPECT_EQ(TInstalledTestService::State(), DWORD(SERVICE_STOPPED));
+}
+
+TEST_F(ServiceWin32, AStopTheServiceIgnoresFailsAtTheBound) {
+    TInstalledTestService installed(/*hung=*/true);
+    ASSERT_TRUE(installed.Installed()) << installed.Error();
+    auto service = MakeService();
+    ASSERT_TRUE(service->StartAndWait().Reached);
+    const auto start = Clock::now();
+    TServiceCommandResult r = service->StopAndWait();
+    const auto waited = Clock::now() - start;
+    EXPECT_FALSE(r.Reached);
+    EXPECT_EQ(r.Reason, "the service did not reach Stopped within 3 s (it is Running)");
+    EXPECT_GE(waited, milliseconds(kForceBoundMs - 100));
+    EXPECT_LT(waited, milliseconds(kForceBoundMs + 2000));
 }
 
 TEST_F(ServiceWin32, StartTypeChangesRoundTripThroughTheManager) {
