@@ -1,0 +1,536 @@
+#include "LumoScanner.h"
+
+#include "platform/SystemInfo.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstring>
+
+namespace cv {
+
+const std::array<std::string_view, 46> LumoKeywords = {
+    "ARGUMENT",  "BLOCK",     "BLOCK_END",   "CASE",        "WHEN",        "OTHERWISE",
+    "CASE_END",  "DO",        "ERROR",       "IF",          "THEN",        "ELSE_IF",
+    "ELSE",      "LOCAL",     "LOOP",        "LOOP_END",    "LOOP_WITH",   "LOOP_EXIT",
+    "ON",        "PAUSE",     "RETURN",      "SET_TIME",    "CREATE",      "DELETE",
+    "EXEC",      "EXEC_AFTER", "GET",        "INIT_QUERY",  "MODIFY",      "SEARCH",
+    "SET",       "LIST",      "PRINT",       "PATH",        "REP_LIB",     "CLOSE_FILE",
+    "CREATE_FILE", "DELETE_FILE", "OPEN_FILE", "READ",      "READ_KEYS",   "READ_NEXT",
+    "READ_PREV", "REMOVE",    "RENAME_FILE", "WRITE",
+};
+
+namespace {
+
+// Character classes as one table of bits: a 256-entry set lookup per test.
+enum : uint8_t {
+    ccBlank = 1,
+    ccOperator = 2,
+    ccLetter = 4,
+    ccWord = 8,
+    ccDigit = 16,
+    ccPunctuation = 32,
+};
+
+constexpr std::array<uint8_t, 256> MakeClasses() {
+    std::array<uint8_t, 256> t{};
+    t['\t'] = t['\r'] = t[' '] = ccBlank;
+    for (unsigned char c : {'+', '-', '<', '=', '>'})
+        t[c] = ccOperator;
+    for (int c = 'A'; c <= 'Z'; ++c)
+        t[c] = ccLetter | ccWord;
+    for (int c = 'a'; c <= 'z'; ++c)
+        t[c] = ccLetter | ccWord;
+    t['_'] = ccLetter | ccWord;
+    for (int c = '0'; c <= '9'; ++c)
+        t[c] = ccDigit | ccWord;
+    t['('] = t[')'] = t[','] = ccPunctuation;
+    return t;
+}
+constexpr std::array<uint8_t, 256> Classes = MakeClasses();
+
+// A byte read as signed and widened to 16 bits: 0x80 and above become codes above 255.
+inline uint16_t CodeOf(char b) {
+    return static_cast<uint16_t>(static_cast<int16_t>(static_cast<signed char>(b)));
+}
+inline bool Is(uint16_t code, uint8_t cls) { return code < 256 && (Classes[code] & cls) != 0; }
+inline bool ByteIs(char b, uint8_t cls) {
+    return (Classes[static_cast<unsigned char>(b)] & cls) != 0;
+}
+
+inline char Upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+
+bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size())
+        return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (Upper(a[i]) != Upper(b[i]))
+            return false;
+    return true;
+}
+
+// Upper-cases `word` into `buffer` when it fits; an empty view when it does not.
+template <size_t N> std::string_view UpperInto(std::string_view word, char (&buffer)[N]) {
+    if (word.size() > N)
+        return {};
+    for (size_t i = 0; i < word.size(); ++i)
+        buffer[i] = Upper(word[i]);
+    return {buffer, word.size()};
+}
+
+std::string UpperString(std::string_view word) {
+    std::string s(word);
+    for (char& c : s)
+        c = Upper(c);
+    return s;
+}
+
+// The command keyword of a "#" token, upper-cased into `buffer`; empty when there is none or
+// when it is longer than any keyword.
+template <size_t N> std::string_view CommandWord(std::string_view token, char (&buffer)[N]) {
+    return UpperInto(token.substr(1), buffer);
+}
+
+} // namespace
+
+// --- TLumoScanner -------------------------------------------------------------------------
+
+TLumoScanner::TLumoScanner() : TLumoScanner(true) {}
+
+TLumoScanner::TLumoScanner(bool WithReservedWords) {
+    if (WithReservedWords)
+        LumoReservedWords = std::make_unique<std::unordered_set<std::string_view>>(
+            LumoKeywords.begin(), LumoKeywords.end());
+}
+
+TLumoScanner::~TLumoScanner() = default;
+
+void TLumoScanner::ScintillaInstance(ILumoDocument* Value) {
+    ScintillaI = Value;
+    FText = nullptr;
+    FLength = 0;
+    if (ScintillaSetEvent)
+        ScintillaSetEvent(*this);
+}
+
+void TLumoScanner::SetStart(int Pos) {
+    cChar = nChar = 0;
+    SavedPos = 0;
+    LineContinuing = false;
+    FText = ScintillaI ? ScintillaI->GetCharacterPointer() : nullptr;
+    FLength = FText ? ScintillaI->GetLength() : 0;
+    CurPos = std::clamp(Pos, 0, FLength);
+    ReadChars();
+}
+
+void TLumoScanner::ReadChars() {
+    cChar = CurPos < FLength ? CodeOf(FText[CurPos]) : 0;
+    nChar = CurPos + 1 < FLength ? CodeOf(FText[CurPos + 1]) : 0;
+}
+
+void TLumoScanner::NextChar() {
+    ++CurPos;
+    ReadChars();
+}
+
+void TLumoScanner::NextBorder() {
+    const char* t = FText;
+    const int n = FLength;
+    const uint16_t c = cChar;
+    int p = CurPos;
+    if (Is(c, ccOperator) || c == ':') {
+        if ((c == '>' && nChar == '=') || (c == '<' && (nChar == '=' || nChar == '>')) ||
+            (c == '=' && nChar == '='))
+            ++p;
+        LineContinuing = c == '-';
+        ++p;
+    } else if (Is(c, ccLetter)) {
+        // A name, and an attribute after one colon: A:B is one token.
+        LineContinuing = false;
+        ++p;
+        while (p < n && ByteIs(t[p], ccWord))
+            ++p;
+        if (p < n && t[p] == ':') {
+            ++p;
+            while (p < n && ByteIs(t[p], ccWord))
+                ++p;
+        }
+    } else if (Is(c, ccDigit)) {
+        // Digits, and a "." only where a digit follows it: 1.2.3 is one token, no exponents.
+        LineContinuing = false;
+        ++p;
+        for (;;) {
+            if (p < n && ByteIs(t[p], ccDigit))
+                ++p;
+            else if (p + 1 < n && t[p] == '.' && ByteIs(t[p + 1], ccDigit))
+                ++p;
+            else
+                break;
+        }
+    } else if (c == ';') {
+        // To the line feed; a "-" before the comment still continues the line.
+        const void* lf = std::memchr(t + p, '\n', static_cast<size_t>(n - p));
+        p = lf ? static_cast<int>(static_cast<const char*>(lf) - t) : n;
+    } else if (c == '"' || c == '\'') {
+        // To the closing quote, or through the line feed, or to the end of the text; two
+        // double quotes in a row stand for one inside a string.
+        LineContinuing = false;
+        const char quote = static_cast<char>(c);
+        ++p;
+        while (p < n) {
+            const char b = t[p++];
+            if (b == '\n')
+                break;
+            if (b == quote) {
+                if (quote == '"' && p < n && t[p] == '"') {
+                    ++p;
+                    continue;
+                }
+                break;
+            }
+        }
+    } else if (c == '@' || c == '%') {
+        LineContinuing = false;
+        ++p;
+        if (p < n && ByteIs(t[p], ccLetter))
+            while (p < n && ByteIs(t[p], ccWord))
+                ++p;
+    } else if (c == '#' || c == '!' || c == '.') {
+        LineContinuing = false;
+        if (nChar == '.') {
+            p += 2;
+        } else {
+            ++p;
+            while (p < n && ByteIs(t[p], ccLetter))
+                ++p;
+        }
+    } else if (c == '\n') {
+        ++p;
+    } else {
+        // Anything else, the end of the text included, is one byte.
+        LineContinuing = false;
+        ++p;
+    }
+    CurPos = p;
+    ReadChars();
+}
+
+void TLumoScanner::GetStyleToken(RStyleToken& Token) {
+    if (Is(cChar, ccBlank)) {
+        int p = CurPos;
+        while (p < FLength && ByteIs(FText[p], ccBlank))
+            ++p;
+        CurPos = p;
+        ReadChars();
+    }
+    const int start = CurPos;
+    NextBorder();
+    const int end = std::max(CurPos, start);
+    const int stop = std::min(end, FLength);
+    const std::string_view text =
+        stop > start ? std::string_view(FText + start, static_cast<size_t>(stop - start))
+                     : std::string_view();
+    if (LineContinuing && text.size() == 1 && text[0] == '\n') {
+        Token.Token = {};
+        Token.StartPos = Token.EndPos = end;
+    } else {
+        Token.Token = text;
+        Token.StartPos = start;
+        Token.EndPos = end;
+    }
+}
+
+int TLumoScanner::GetTokenType(std::string_view Token) {
+    if (Token.empty())
+        return LumoKind::Punctuation;
+    const char first = Token[0];
+    if (first == '\n')
+        return LumoKind::LineFeed;
+    if (Token.size() == 1 && first == ':')
+        return LumoKind::Colon;
+    if (ByteIs(first, ccPunctuation))
+        return LumoKind::Punctuation;
+    if (ByteIs(first, ccOperator) || Token == ".." || EqualsIgnoringCase(Token, "not") ||
+        EqualsIgnoringCase(Token, "and") || EqualsIgnoringCase(Token, "or"))
+        return LumoKind::Operator;
+    switch (first) {
+    case '#':
+        return LumoKind::Command;
+    case ';':
+        return LumoKind::Comment;
+    case '!':
+        return LumoKind::Bang;
+    case '.':
+        return LumoKind::Dot;
+    case '"':
+        return LumoKind::String;
+    case '\'':
+        return LumoKind::QuotedName;
+    case '@':
+    case '%':
+        return LumoKind::Variable;
+    default:
+        break;
+    }
+    if (ByteIs(first, ccDigit))
+        return LumoKind::Number;
+    if (ByteIs(first, ccLetter))
+        return LumoKind::Name;
+    return LumoKind::Error;
+}
+
+bool TLumoScanner::IsReservedWord(std::string_view UpperWord) const {
+    return LumoReservedWords && LumoReservedWords->count(UpperWord) != 0;
+}
+
+// --- TLumoLocalParser ---------------------------------------------------------------------
+
+TLumoLocalParser::TLumoLocalParser(std::shared_ptr<ISystemInfo> System)
+    : TLumoScanner(false), FSystem(std::move(System)) {}
+
+TLumoLocalParser::~TLumoLocalParser() = default;
+
+void TLumoLocalParser::ParentScintillaUpdated(TLumoScanner& Sender) {
+    ScintillaInstance(Sender.ScintillaInstance());
+}
+
+void TLumoLocalParser::ParseLocals(int FromPos, int ToPos) {
+    if (FSystem)
+        FSystem->DebugOutput("LocalParser.ParseLocals called, ThreadID = " +
+                             std::to_string(FSystem->CurrentThreadId()) +
+                             " from=" + std::to_string(FromPos) + ", to=" + std::to_string(ToPos));
+    FDefinedLocals.clear();
+    FLongestName = 0;
+    if (!ScintillaI)
+        return;
+    SetStart(0);
+    const int end = FLength;
+
+    bool declaring = false;
+    int phase = 0; // 0: a name is expected, 1: after a name, 2: inside the value after "="
+    std::string name;
+    bool skipping = false;
+    int depth = 0; // while skipping: 0 until the opening "(" of a list or vector value
+    auto add = [&](int at) {
+        FLongestName = std::max(FLongestName, name.size());
+        FDefinedLocals.insert_or_assign(name, at);
+    };
+
+    RStyleToken token;
+    while (CurPos <= end && CurPos < FLength) {
+        GetStyleToken(token);
+        const std::string_view t = token.Token;
+        if (t.empty())
+            continue;
+        const int kind = GetTokenType(t);
+        if (kind == LumoKind::Comment)
+            continue;
+
+        if (skipping) {
+            if (depth == 0) {
+                if (t == "(") {
+                    depth = 1;
+                    continue;
+                }
+                skipping = false;
+            } else {
+                if (t == "(")
+                    ++depth;
+                else if (t == ")" && --depth == 0)
+                    skipping = false;
+                if (skipping)
+                    continue;
+            }
+        }
+
+        if (declaring) {
+            if (kind == LumoKind::LineFeed) {
+                declaring = false;
+                if (phase == 1 || phase == 2)
+                    add(token.StartPos);
+            } else if (phase == 0) {
+                if (kind == LumoKind::Name) {
+                    name = UpperString(t);
+                    phase = 1;
+                } else if (t != "-") {
+                    declaring = false;
+                }
+            } else if (phase == 1) {
+                if (t == ",") {
+                    add(token.StartPos);
+                    phase = 0;
+                } else if (t == "=") {
+                    phase = 2;
+                } else if (t != "-") {
+                    declaring = false;
+                }
+            } else {
+                if (t == ",") {
+                    add(token.StartPos);
+                    phase = 0;
+                } else if (EqualsIgnoringCase(t, "list") || EqualsIgnoringCase(t, "vector")) {
+                    skipping = true;
+                    depth = 0;
+                }
+            }
+        }
+
+        if (kind == LumoKind::LineFeed) {
+            declaring = false;
+        } else if (kind == LumoKind::Command) {
+            char buffer[16];
+            const std::string_view word = CommandWord(t, buffer);
+            if (word == "ARGUMENT" || word == "LOCAL") {
+                declaring = true;
+                phase = 0;
+            } else {
+                break;
+            }
+        }
+    }
+}
+
+bool TLumoLocalParser::IsDeclared(std::string_view Name) const {
+    if (FDefinedLocals.empty() || Name.size() > FLongestName)
+        return false;
+    char buffer[64];
+    if (Name.size() <= sizeof buffer)
+        return FDefinedLocals.find(UpperInto(Name, buffer)) != FDefinedLocals.end();
+    return FDefinedLocals.find(UpperString(Name)) != FDefinedLocals.end();
+}
+
+// --- TLumoStylingScanner ------------------------------------------------------------------
+
+TLumoStylingScanner::TLumoStylingScanner(std::shared_ptr<ISystemInfo> System)
+    : FLocalParser(std::make_unique<TLumoLocalParser>(std::move(System))) {
+    ScintillaSetEvent = [this](TLumoScanner& Sender) { FLocalParser->ParentScintillaUpdated(Sender); };
+}
+
+TLumoStylingScanner::~TLumoStylingScanner() = default;
+
+void TLumoStylingScanner::Paint(int Start, int End, int Style) {
+    const size_t from = static_cast<size_t>(Start - FSectionStart);
+    const size_t to = static_cast<size_t>(End - FSectionStart);
+    if (to > FStyles.size())
+        FStyles.resize(to, LumoStyle::Default);
+    if (Style != LumoStyle::Default)
+        std::memset(FStyles.data() + from, Style, to - from);
+}
+
+void TLumoStylingScanner::StyleSect(int FromPos, int ToPos) {
+    FLocalParser->ParseLocals(FromPos, ToPos);
+    if (!ScintillaI)
+        return;
+    ILumoDocument& doc = *ScintillaI;
+    SetStart(FromPos);
+    // A lone carriage return ends a line for the component but not for Lumo, whose strings
+    // and comments run on to the line feed: start after the last line feed before FromPos so
+    // that every section is scanned as a whole-text scan would see it.
+    int from = CurPos;
+    while (from > 0 && FText[from - 1] != '\n')
+        --from;
+    if (from != CurPos)
+        SetStart(from);
+    const int to = std::clamp(ToPos, from, FLength);
+
+    FSectionStart = from;
+    FStyles.assign(static_cast<size_t>(to - from), LumoStyle::Default);
+    FSquiggles.clear();
+
+    const int lineCount = doc.GetLineCount();
+    int line = doc.LineFromPosition(from);
+    int nextLineStart = line + 1 < lineCount ? doc.PositionFromLine(line + 1) : INT_MAX;
+    int commentStart = 0;
+    int previousKind = LumoKind::LineFeed;
+    bool pending = false; // a THEN or ELSE waiting to see whether anything follows it
+    std::pair<int, int> pendingRange{};
+
+    RStyleToken token;
+    // A THEN or ELSE pending at ToPos is decided by the token after it, so that a section
+    // never leaves a verdict half made.
+    while ((CurPos <= to || pending) && CurPos < FLength) {
+        GetStyleToken(token);
+        if (CurPos >= nextLineStart) {
+            const int now = doc.LineFromPosition(std::min(CurPos, FLength));
+            if (now > line) {
+                doc.SetLineState(line, commentStart);
+                commentStart = 0;
+                line = now;
+                nextLineStart = line + 1 < lineCount ? doc.PositionFromLine(line + 1) : INT_MAX;
+            }
+        }
+        const std::string_view t = token.Token;
+        if (t.empty())
+            continue;
+        const int kind = GetTokenType(t);
+        int style = kind;
+        bool error = false;
+        switch (kind) {
+        case LumoKind::Colon:
+            // Valid only between a quoted name and its attribute name.
+            pending = false;
+            if (previousKind == LumoKind::QuotedName)
+                style = LumoStyle::Name;
+            else
+                error = true;
+            break;
+        case LumoKind::Command: {
+            char buffer[16];
+            const std::string_view word = CommandWord(t, buffer);
+            if (!word.empty() && IsReservedWord(word)) {
+                style = LumoStyle::Command;
+                pending = word == "THEN" || word == "ELSE";
+                if (pending)
+                    pendingRange = {token.StartPos, token.EndPos};
+            } else {
+                error = true; // a pending THEN or ELSE stays pending
+            }
+            break;
+        }
+        case LumoKind::LineFeed:
+            // A THEN or ELSE with nothing after it on its line.
+            if (pending)
+                FSquiggles.push_back(pendingRange);
+            pending = false;
+            style = LumoStyle::Default;
+            break;
+        case LumoKind::Name:
+            pending = false;
+            if (FLocalParser->IsDeclared(t))
+                style = LumoStyle::Local;
+            break;
+        case LumoKind::Error:
+            pending = false;
+            error = true;
+            break;
+        default:
+            pending = false;
+            if (kind == LumoKind::Comment && commentStart == 0)
+                commentStart = token.StartPos;
+            break;
+        }
+        if (error) {
+            style = LumoStyle::Error;
+            FSquiggles.emplace_back(token.StartPos, token.EndPos);
+        }
+        Paint(token.StartPos, token.EndPos, style);
+        previousKind = kind;
+    }
+
+    // The last line has no line end to pass; reaching the end of the text passes it, so its
+    // state does not keep a comment position the line no longer has.
+    if (CurPos >= FLength)
+        doc.SetLineState(line, commentStart);
+
+    const int styled = static_cast<int>(FStyles.size());
+    if (styled > 0)
+        doc.SetStylingRun(from, styled, FStyles.data());
+    // Clear the squiggles over everything restyled, the last token's tail past ToPos included.
+    doc.SetIndicatorCurrent(LumoIndicatorError);
+    if (styled > 0)
+        doc.IndicatorClearRange(from, styled);
+    for (const auto& [start, end] : FSquiggles)
+        if (end > start)
+            doc.IndicatorFillRange(start, end - start);
+}
+
+} // namespace cv
