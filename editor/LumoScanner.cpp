@@ -402,7 +402,12 @@ bool TLumoLocalParser::IsDeclared(std::string_view Name) const {
 
 TLumoStylingScanner::TLumoStylingScanner(std::shared_ptr<ISystemInfo> System)
     : FLocalParser(std::make_unique<TLumoLocalParser>(std::move(System))) {
-    ScintillaSetEvent = [this](TLumoScanner& Sender) { FLocalParser->ParentScintillaUpdated(Sender); };
+    ScintillaSetEvent = [this](TLumoScanner& Sender) {
+        if (Sender.ScintillaInstance() != FLastDocument)
+            FLastDeclared.clear(); // nothing is known of the colours another document has
+        FLastDocument = Sender.ScintillaInstance();
+        FLocalParser->ParentScintillaUpdated(Sender);
+    };
 }
 
 TLumoStylingScanner::~TLumoStylingScanner() = default;
@@ -421,6 +426,15 @@ void TLumoStylingScanner::StyleSect(int FromPos, int ToPos) {
     if (!ScintillaI)
         return;
     ILumoDocument& doc = *ScintillaI;
+    // Uses of a name before FromPos were painted with the names declared then.
+    FDeclaredNow.clear();
+    for (const auto& entry : FLocalParser->DefinedLocals())
+        FDeclaredNow.push_back(entry.first);
+    std::sort(FDeclaredNow.begin(), FDeclaredNow.end());
+    if (FDeclaredNow != FLastDeclared) {
+        FromPos = 0;
+        FLastDeclared.swap(FDeclaredNow);
+    }
     SetStart(FromPos);
     // A lone carriage return ends a line for the component but not for Lumo, whose strings
     // and comments run on to the line feed: start after the last line feed before FromPos so
@@ -453,6 +467,9 @@ void TLumoStylingScanner::StyleSect(int FromPos, int ToPos) {
             const int now = doc.LineFromPosition(std::min(CurPos, FLength));
             if (now > line) {
                 doc.SetLineState(line, commentStart);
+                // Lines a string ran through after lone carriage returns hold no comment.
+                for (int inner = line + 1; inner < now; ++inner)
+                    doc.SetLineState(inner, 0);
                 commentStart = 0;
                 line = now;
                 nextLineStart = line + 1 < lineCount ? doc.PositionFromLine(line + 1) : INT_MAX;

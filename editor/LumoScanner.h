@@ -191,7 +191,9 @@ public:
     ~TLumoStylingScanner() override;
 
     // Styles from the start of FromPos's line up to at least ToPos (the last token is styled
-    // whole), sets the line states of the lines it passes and the error squiggles.
+    // whole), sets the line states of the lines it passes and the error squiggles. When the
+    // declared names differ from the last styling's, styles from the start of the text instead,
+    // so that no use of a name keeps the colour of what it was before.
     void StyleSect(int FromPos, int ToPos);
 
     TLumoLocalParser& LocalParser() { return *FLocalParser; }
@@ -203,6 +205,10 @@ private:
     std::vector<char> FStyles;                     // styles of the section, reused
     std::vector<std::pair<int, int>> FSquiggles;   // error ranges of the section
     int FSectionStart = 0;
+    // The names declared at the last styling, to notice when they change.
+    std::vector<std::string> FLastDeclared;
+    std::vector<std::string> FDeclaredNow;
+    ILumoDocument* FLastDocument = nullptr;
 };
 
 } // namespace cv

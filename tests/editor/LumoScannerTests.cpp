@@ -269,8 +269,23 @@ TEST(LumoStyler, SectionsAfterTheHeadStillKnowTheDeclaredNames) {
     TLumoMemoryDocument doc("#LOCAL POOL\n#SET POOL = pool + OTHER\n");
     TLumoStylingScanner styler;
     styler.ScintillaInstance(&doc);
+    styler.StyleSect(0, doc.GetLength());
+    const std::string none(static_cast<size_t>(doc.GetLength()), '\0');
+    doc.SetStylingRun(0, doc.GetLength(), none.data());
     styler.StyleSect(doc.PositionFromLine(1), doc.GetLength());
     EXPECT_EQ(StyleCodes(doc), "............1111.ffff.d.ffff.d.55555.");
+}
+
+TEST(LumoStyler, ChangedDeclarationsRestyleFromTheStart) {
+    // B is used before the line that comes to declare it: its colour must change too.
+    TLumoMemoryDocument doc("#LOCAL A = B\n#LOCAL C\n");
+    TLumoStylingScanner styler;
+    styler.ScintillaInstance(&doc);
+    styler.StyleSect(0, doc.GetLength());
+    EXPECT_EQ(StyleCodes(doc), "111111.f.d.5.111111.f.");
+    doc.SetText("#LOCAL A = B\n#LOCAL B\n");
+    styler.StyleSect(doc.PositionFromLine(1), doc.GetLength());
+    EXPECT_EQ(StyleCodes(doc), "111111.f.d.f.111111.f.");
 }
 
 TEST(LumoStyler, RestylingReplacesOnlyTheSquigglesOfTheRestyledText) {
