@@ -5,6 +5,7 @@
 #include "editor/LumoDocument.h"
 #include "editor/LumoScanner.h"
 #include "platform/SystemInfo.h"
+#include "tools/corvane-sim/SimScripts.h"
 
 #include <gtest/gtest.h>
 
@@ -399,4 +400,46 @@ TEST(LumoStyler, WritesOnlyStylesOfItsTable) {
                       LumoStyles.end())
                 << "seed " << seed << " at " << i;
     }
+}
+
+// The programs the simulated installation writes: CR LF lines, declarations at the head, and
+// no error but the one slip the start-up program keeps for the editor to show.
+TEST(SampleScripts, AreLumoWithOneDeliberateSlip) {
+    const struct {
+        std::string Text;
+        std::vector<std::string> SomeNames;
+        std::vector<std::string> Errors;
+    } scripts[] = {
+        {KernelSetupScript(), {"START_MODE", "NODE_NR", "APL_NAMES", "PRINTERS", "NODE_NAME"},
+         {"#THEN"}},
+        {StopSequenceScript(), {"REASON", "TIMEOUT", "STOP_ORDER", "LEFT"}, {}},
+    };
+    for (const auto& script : scripts) {
+        const std::string& text = script.Text;
+        ASSERT_GE(text.size(), 2u);
+        EXPECT_EQ(text.substr(text.size() - 2), "\r\n");
+        for (size_t i = 0; i < text.size(); ++i) {
+            if (text[i] == '\n') {
+                ASSERT_EQ(text[i - 1], '\r') << "line end at " << i;
+            }
+        }
+        TLumoMemoryDocument doc(text);
+        TLumoStylingScanner styler;
+        styler.ScintillaInstance(&doc);
+        styler.StyleSect(0, doc.GetLength());
+        std::vector<std::string> errors;
+        for (const auto& [start, end] : doc.IndicatorRanges(LumoIndicatorError))
+            errors.emplace_back(text.substr(static_cast<size_t>(start),
+                                            static_cast<size_t>(end - start)));
+        EXPECT_EQ(errors, script.Errors);
+        for (const std::string& name : script.SomeNames)
+            EXPECT_TRUE(styler.LocalParser().IsDeclared(name)) << name;
+    }
+    // The slip is near the top, where the editor shows it on opening.
+    const std::string kernel = KernelSetupScript();
+    TLumoMemoryDocument doc(kernel);
+    TLumoStylingScanner styler;
+    styler.ScintillaInstance(&doc);
+    styler.StyleSect(0, doc.GetLength());
+    EXPECT_LT(doc.LineFromPosition(doc.IndicatorRanges(LumoIndicatorError).at(0).first), 30);
 }
