@@ -48,6 +48,39 @@ constexpr std::array<uint8_t, 256> MakeClasses() {
 }
 constexpr std::array<uint8_t, 256> Classes = MakeClasses();
 
+// Which rule of the border search a token's first byte selects.
+enum : uint8_t {
+    brOther,
+    brOperator, // an operator start or ":"
+    brLetter,
+    brDigit,
+    brComment,
+    brQuote,
+    brVariable,
+    brMark, // "#", "!" or "."
+    brLineFeed,
+};
+
+constexpr std::array<uint8_t, 256> MakeRules() {
+    std::array<uint8_t, 256> t{};
+    for (unsigned char c : {'+', '-', '<', '=', '>', ':'})
+        t[c] = brOperator;
+    for (int c = 'A'; c <= 'Z'; ++c)
+        t[c] = brLetter;
+    for (int c = 'a'; c <= 'z'; ++c)
+        t[c] = brLetter;
+    t['_'] = brLetter;
+    for (int c = '0'; c <= '9'; ++c)
+        t[c] = brDigit;
+    t[';'] = brComment;
+    t['"'] = t['\''] = brQuote;
+    t['@'] = t['%'] = brVariable;
+    t['#'] = t['!'] = t['.'] = brMark;
+    t['\n'] = brLineFeed;
+    return t;
+}
+constexpr std::array<uint8_t, 256> Rules = MakeRules();
+
 // A byte read as signed and widened to 16 bits: 0x80 and above become codes above 255.
 inline uint16_t CodeOf(char b) {
     return static_cast<uint16_t>(static_cast<int16_t>(static_cast<signed char>(b)));
@@ -57,24 +90,24 @@ inline bool ByteIs(char b, uint8_t cls) {
     return (Classes[static_cast<unsigned char>(b)] & cls) != 0;
 }
 
-inline char Upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+constexpr std::array<unsigned char, 256> MakeUpper() {
+    std::array<unsigned char, 256> t{};
+    for (int c = 0; c < 256; ++c)
+        t[c] = static_cast<unsigned char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
+    return t;
+}
+constexpr std::array<unsigned char, 256> UpperTable = MakeUpper();
 
-bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
+inline unsigned char UpperByte(char c) { return UpperTable[static_cast<unsigned char>(c)]; }
+inline char Upper(char c) { return static_cast<char>(UpperByte(c)); }
+
+inline bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
     if (a.size() != b.size())
         return false;
     for (size_t i = 0; i < a.size(); ++i)
-        if (Upper(a[i]) != Upper(b[i]))
+        if (UpperByte(a[i]) != UpperByte(b[i]))
             return false;
     return true;
-}
-
-// Upper-cases `word` into `buffer` when it fits; an empty view when it does not.
-template <size_t N> std::string_view UpperInto(std::string_view word, char (&buffer)[N]) {
-    if (word.size() > N)
-        return {};
-    for (size_t i = 0; i < word.size(); ++i)
-        buffer[i] = Upper(word[i]);
-    return {buffer, word.size()};
 }
 
 std::string UpperString(std::string_view word) {
@@ -84,22 +117,91 @@ std::string UpperString(std::string_view word) {
     return s;
 }
 
-// The command keyword of a "#" token, upper-cased into `buffer`; empty when there is none or
-// when it is longer than any keyword.
-template <size_t N> std::string_view CommandWord(std::string_view token, char (&buffer)[N]) {
-    return UpperInto(token.substr(1), buffer);
+// FNV-1a over the upper-cased bytes.
+uint32_t HashIgnoringCase(std::string_view word) {
+    uint32_t h = 2166136261u;
+    for (char c : word)
+        h = (h ^ UpperByte(c)) * 16777619u;
+    return h;
+}
+
+// The first line start after `pos` in the component's line model (a line ends after LF,
+// CR LF or a lone CR), or INT_MAX when the text ends first.
+int LineStartAfter(const char* t, int n, int pos) {
+    const void* lf = std::memchr(t + pos, '\n', static_cast<size_t>(n - pos));
+    const int limit = lf ? static_cast<int>(static_cast<const char*>(lf) - t) : n;
+    if (const void* cr = std::memchr(t + pos, '\r', static_cast<size_t>(limit - pos))) {
+        const int at = static_cast<int>(static_cast<const char*>(cr) - t);
+        return at + 1 < n && t[at + 1] == '\n' ? at + 2 : at + 1;
+    }
+    return lf ? limit + 1 : INT_MAX;
 }
 
 } // namespace
+
+// --- TLumoWordSet -------------------------------------------------------------------------
+
+void TLumoWordSet::Clear() {
+    FWords.clear();
+    std::fill(FSlots.begin(), FSlots.end(), 0);
+    FLongest = 0;
+    FFirsts = {};
+    FLengths = 0;
+}
+
+void TLumoWordSet::Insert(std::string_view Word) {
+    if (ContainsIgnoringCase(Word))
+        return;
+    if ((FWords.size() + 1) * 2 > FSlots.size()) {
+        // Grow to keep at least half the slots empty, and place every word again.
+        FSlots.assign(std::max<size_t>(16, FSlots.size() * 2), 0);
+        const size_t mask = FSlots.size() - 1;
+        for (size_t i = 0; i < FWords.size(); ++i) {
+            size_t slot = HashIgnoringCase(FWords[i]) & mask;
+            while (FSlots[slot] != 0)
+                slot = (slot + 1) & mask;
+            FSlots[slot] = static_cast<int32_t>(i + 1);
+        }
+    }
+    FWords.push_back(UpperString(Word));
+    const size_t mask = FSlots.size() - 1;
+    size_t slot = HashIgnoringCase(Word) & mask;
+    while (FSlots[slot] != 0)
+        slot = (slot + 1) & mask;
+    FSlots[slot] = static_cast<int32_t>(FWords.size());
+    FLongest = std::max(FLongest, Word.size());
+    if (!Word.empty()) {
+        const unsigned char first = UpperByte(Word[0]);
+        FFirsts[first >> 6] |= uint64_t{1} << (first & 63);
+    }
+    FLengths |= uint64_t{1} << std::min<size_t>(Word.size(), 63);
+}
+
+bool TLumoWordSet::ContainsIgnoringCase(std::string_view Word) const {
+    // Most words are no member: the first letter and the length tell most of them apart.
+    if (Word.empty() || Word.size() > FLongest)
+        return false;
+    const unsigned char first = UpperByte(Word[0]);
+    if (!(FFirsts[first >> 6] >> (first & 63) & 1) ||
+        !(FLengths >> std::min<size_t>(Word.size(), 63) & 1))
+        return false;
+    const size_t mask = FSlots.size() - 1;
+    for (size_t slot = HashIgnoringCase(Word) & mask; FSlots[slot] != 0; slot = (slot + 1) & mask)
+        if (EqualsIgnoringCase(FWords[static_cast<size_t>(FSlots[slot] - 1)], Word))
+            return true;
+    return false;
+}
 
 // --- TLumoScanner -------------------------------------------------------------------------
 
 TLumoScanner::TLumoScanner() : TLumoScanner(true) {}
 
 TLumoScanner::TLumoScanner(bool WithReservedWords) {
-    if (WithReservedWords)
-        LumoReservedWords = std::make_unique<std::unordered_set<std::string_view>>(
-            LumoKeywords.begin(), LumoKeywords.end());
+    if (WithReservedWords) {
+        LumoReservedWords = std::make_unique<TLumoWordSet>();
+        for (std::string_view keyword : LumoKeywords)
+            LumoReservedWords->Insert(keyword);
+    }
 }
 
 TLumoScanner::~TLumoScanner() = default;
@@ -133,17 +235,22 @@ void TLumoScanner::NextChar() {
 }
 
 void TLumoScanner::NextBorder() {
+    // Each rule also knows the kind GetTokenType gives the token it ends, so the styler need
+    // not look at the token again.
     const char* t = FText;
     const int n = FLength;
     const uint16_t c = cChar;
     int p = CurPos;
-    if (Is(c, ccOperator) || c == ':') {
+    switch (c < 256 ? Rules[c] : uint8_t{brOther}) {
+    case brOperator:
         if ((c == '>' && nChar == '=') || (c == '<' && (nChar == '=' || nChar == '>')) ||
             (c == '=' && nChar == '='))
             ++p;
         LineContinuing = c == '-';
         ++p;
-    } else if (Is(c, ccLetter)) {
+        FTokenKind = c == ':' ? LumoKind::Colon : LumoKind::Operator;
+        break;
+    case brLetter: {
         // A name, and an attribute after one colon: A:B is one token.
         LineContinuing = false;
         ++p;
@@ -154,7 +261,15 @@ void TLumoScanner::NextBorder() {
             while (p < n && ByteIs(t[p], ccWord))
                 ++p;
         }
-    } else if (Is(c, ccDigit)) {
+        FTokenKind = LumoKind::Name;
+        const std::string_view word(t + CurPos, static_cast<size_t>(p - CurPos));
+        if ((word.size() == 2 || word.size() == 3) &&
+            (EqualsIgnoringCase(word, "not") || EqualsIgnoringCase(word, "and") ||
+             EqualsIgnoringCase(word, "or")))
+            FTokenKind = LumoKind::Operator;
+        break;
+    }
+    case brDigit:
         // Digits, and a "." only where a digit follows it: 1.2.3 is one token, no exponents.
         LineContinuing = false;
         ++p;
@@ -166,11 +281,16 @@ void TLumoScanner::NextBorder() {
             else
                 break;
         }
-    } else if (c == ';') {
+        FTokenKind = LumoKind::Number;
+        break;
+    case brComment: {
         // To the line feed; a "-" before the comment still continues the line.
         const void* lf = std::memchr(t + p, '\n', static_cast<size_t>(n - p));
         p = lf ? static_cast<int>(static_cast<const char*>(lf) - t) : n;
-    } else if (c == '"' || c == '\'') {
+        FTokenKind = LumoKind::Comment;
+        break;
+    }
+    case brQuote: {
         // To the closing quote, or through the line feed, or to the end of the text; two
         // double quotes in a row stand for one inside a string.
         LineContinuing = false;
@@ -188,13 +308,18 @@ void TLumoScanner::NextBorder() {
                 break;
             }
         }
-    } else if (c == '@' || c == '%') {
+        FTokenKind = quote == '"' ? LumoKind::String : LumoKind::QuotedName;
+        break;
+    }
+    case brVariable:
         LineContinuing = false;
         ++p;
         if (p < n && ByteIs(t[p], ccLetter))
             while (p < n && ByteIs(t[p], ccWord))
                 ++p;
-    } else if (c == '#' || c == '!' || c == '.') {
+        FTokenKind = LumoKind::Variable;
+        break;
+    case brMark:
         LineContinuing = false;
         if (nChar == '.') {
             p += 2;
@@ -203,12 +328,23 @@ void TLumoScanner::NextBorder() {
             while (p < n && ByteIs(t[p], ccLetter))
                 ++p;
         }
-    } else if (c == '\n') {
+        FTokenKind = c == '#'       ? LumoKind::Command
+                     : c == '!'     ? LumoKind::Bang
+                     : nChar == '.' ? LumoKind::Operator
+                                    : LumoKind::Dot;
+        break;
+    case brLineFeed:
         ++p;
-    } else {
+        FTokenKind = LumoKind::LineFeed;
+        break;
+    default:
         // Anything else, the end of the text included, is one byte.
         LineContinuing = false;
+        FTokenKind = p >= n                 ? LumoKind::Punctuation // no text at all
+                     : Is(c, ccPunctuation) ? LumoKind::Punctuation
+                                            : LumoKind::Error;
         ++p;
+        break;
     }
     CurPos = p;
     ReadChars();
@@ -232,6 +368,7 @@ void TLumoScanner::GetStyleToken(RStyleToken& Token) {
     if (LineContinuing && text.size() == 1 && text[0] == '\n') {
         Token.Token = {};
         Token.StartPos = Token.EndPos = end;
+        FTokenKind = LumoKind::Punctuation;
     } else {
         Token.Token = text;
         Token.StartPos = start;
@@ -278,8 +415,8 @@ int TLumoScanner::GetTokenType(std::string_view Token) {
     return LumoKind::Error;
 }
 
-bool TLumoScanner::IsReservedWord(std::string_view UpperWord) const {
-    return LumoReservedWords && LumoReservedWords->count(UpperWord) != 0;
+bool TLumoScanner::IsReservedWord(std::string_view Word) const {
+    return LumoReservedWords && LumoReservedWords->ContainsIgnoringCase(Word);
 }
 
 // --- TLumoLocalParser ---------------------------------------------------------------------
@@ -299,7 +436,7 @@ void TLumoLocalParser::ParseLocals(int FromPos, int ToPos) {
                              std::to_string(FSystem->CurrentThreadId()) +
                              " from=" + std::to_string(FromPos) + ", to=" + std::to_string(ToPos));
     FDefinedLocals.clear();
-    FLongestName = 0;
+    FDeclared.Clear();
     if (!ScintillaI)
         return;
     SetStart(0);
@@ -311,7 +448,7 @@ void TLumoLocalParser::ParseLocals(int FromPos, int ToPos) {
     bool skipping = false;
     int depth = 0; // while skipping: 0 until the opening "(" of a list or vector value
     auto add = [&](int at) {
-        FLongestName = std::max(FLongestName, name.size());
+        FDeclared.Insert(name);
         FDefinedLocals.insert_or_assign(name, at);
     };
 
@@ -321,7 +458,7 @@ void TLumoLocalParser::ParseLocals(int FromPos, int ToPos) {
         const std::string_view t = token.Token;
         if (t.empty())
             continue;
-        const int kind = GetTokenType(t);
+        const int kind = FTokenKind;
         if (kind == LumoKind::Comment)
             continue;
 
@@ -377,9 +514,8 @@ void TLumoLocalParser::ParseLocals(int FromPos, int ToPos) {
         if (kind == LumoKind::LineFeed) {
             declaring = false;
         } else if (kind == LumoKind::Command) {
-            char buffer[16];
-            const std::string_view word = CommandWord(t, buffer);
-            if (word == "ARGUMENT" || word == "LOCAL") {
+            const std::string_view word = t.substr(1);
+            if (EqualsIgnoringCase(word, "ARGUMENT") || EqualsIgnoringCase(word, "LOCAL")) {
                 declaring = true;
                 phase = 0;
             } else {
@@ -390,12 +526,7 @@ void TLumoLocalParser::ParseLocals(int FromPos, int ToPos) {
 }
 
 bool TLumoLocalParser::IsDeclared(std::string_view Name) const {
-    if (FDefinedLocals.empty() || Name.size() > FLongestName)
-        return false;
-    char buffer[64];
-    if (Name.size() <= sizeof buffer)
-        return FDefinedLocals.find(UpperInto(Name, buffer)) != FDefinedLocals.end();
-    return FDefinedLocals.find(UpperString(Name)) != FDefinedLocals.end();
+    return FDeclared.ContainsIgnoringCase(Name);
 }
 
 // --- TLumoStylingScanner ------------------------------------------------------------------
@@ -412,13 +543,21 @@ TLumoStylingScanner::TLumoStylingScanner(std::shared_ptr<ISystemInfo> System)
 
 TLumoStylingScanner::~TLumoStylingScanner() = default;
 
-void TLumoStylingScanner::Paint(int Start, int End, int Style) {
+inline void TLumoStylingScanner::Paint(int Start, int End, int Style) {
     const size_t from = static_cast<size_t>(Start - FSectionStart);
     const size_t to = static_cast<size_t>(End - FSectionStart);
     if (to > FStyles.size())
         FStyles.resize(to, LumoStyle::Default);
-    if (Style != LumoStyle::Default)
-        std::memset(FStyles.data() + from, Style, to - from);
+    if (Style == LumoStyle::Default)
+        return;
+    char* styles = FStyles.data();
+    if (to - from <= 16) {
+        // Most tokens are short: a plain loop beats a call.
+        for (size_t i = from; i < to; ++i)
+            styles[i] = static_cast<char>(Style);
+    } else {
+        std::memset(styles + from, Style, to - from);
+    }
 }
 
 void TLumoStylingScanner::StyleSect(int FromPos, int ToPos) {
@@ -450,9 +589,9 @@ void TLumoStylingScanner::StyleSect(int FromPos, int ToPos) {
     FStyles.assign(static_cast<size_t>(to - from), LumoStyle::Default);
     FSquiggles.clear();
 
-    const int lineCount = doc.GetLineCount();
+    // Lines are followed in the text itself; the document is asked once.
     int line = doc.LineFromPosition(from);
-    int nextLineStart = line + 1 < lineCount ? doc.PositionFromLine(line + 1) : INT_MAX;
+    int nextLineStart = LineStartAfter(FText, FLength, from);
     int commentStart = 0;
     int previousKind = LumoKind::LineFeed;
     bool pending = false; // a THEN or ELSE waiting to see whether anything follows it
@@ -464,21 +603,20 @@ void TLumoStylingScanner::StyleSect(int FromPos, int ToPos) {
     while ((CurPos <= to || pending) && CurPos < FLength) {
         GetStyleToken(token);
         if (CurPos >= nextLineStart) {
-            const int now = doc.LineFromPosition(std::min(CurPos, FLength));
-            if (now > line) {
-                doc.SetLineState(line, commentStart);
-                // Lines a string ran through after lone carriage returns hold no comment.
-                for (int inner = line + 1; inner < now; ++inner)
-                    doc.SetLineState(inner, 0);
-                commentStart = 0;
-                line = now;
-                nextLineStart = line + 1 < lineCount ? doc.PositionFromLine(line + 1) : INT_MAX;
+            doc.SetLineState(line, commentStart);
+            commentStart = 0;
+            ++line;
+            nextLineStart = LineStartAfter(FText, FLength, nextLineStart);
+            // Lines a string ran through after lone carriage returns hold no comment.
+            for (; CurPos >= nextLineStart; ++line) {
+                doc.SetLineState(line, 0);
+                nextLineStart = LineStartAfter(FText, FLength, nextLineStart);
             }
         }
         const std::string_view t = token.Token;
         if (t.empty())
             continue;
-        const int kind = GetTokenType(t);
+        const int kind = FTokenKind;
         int style = kind;
         bool error = false;
         switch (kind) {
@@ -491,11 +629,10 @@ void TLumoStylingScanner::StyleSect(int FromPos, int ToPos) {
                 error = true;
             break;
         case LumoKind::Command: {
-            char buffer[16];
-            const std::string_view word = CommandWord(t, buffer);
-            if (!word.empty() && IsReservedWord(word)) {
+            const std::string_view word = t.substr(1);
+            if (IsReservedWord(word)) {
                 style = LumoStyle::Command;
-                pending = word == "THEN" || word == "ELSE";
+                pending = EqualsIgnoringCase(word, "THEN") || EqualsIgnoringCase(word, "ELSE");
                 if (pending)
                     pendingRange = {token.StartPos, token.EndPos};
             } else {

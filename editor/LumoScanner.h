@@ -20,7 +20,6 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
-#include <unordered_set>
 #include <vector>
 
 namespace cv {
@@ -83,6 +82,23 @@ inline constexpr int LumoErrorFore = 0x3C14DC;
 // The 46 command keywords, in their order.
 extern const std::array<std::string_view, 46> LumoKeywords;
 
+// A set of upper-case words, looked up in any case without a copy (ASCII letters only fold).
+class TLumoWordSet {
+public:
+    void Clear();
+    // Adds the word, upper-cased.
+    void Insert(std::string_view Word);
+    bool ContainsIgnoringCase(std::string_view Word) const;
+    size_t Size() const { return FWords.size(); }
+
+private:
+    std::vector<std::string> FWords;
+    std::vector<int32_t> FSlots; // index into FWords + 1; 0: empty; a power of two long
+    size_t FLongest = 0;
+    std::array<uint64_t, 4> FFirsts{}; // the words' first bytes
+    uint64_t FLengths = 0;             // the words' lengths (63: 63 and longer)
+};
+
 // Token kinds returned by GetTokenType.
 namespace LumoKind {
 inline constexpr int LineFeed = -1;
@@ -133,8 +149,10 @@ public:
     // The next token, blanks before it skipped.
     void GetStyleToken(RStyleToken& Token);
     static int GetTokenType(std::string_view Token);
-    // Whether the upper-case word is one of the 46 keywords (false without a keyword set).
-    bool IsReservedWord(std::string_view UpperWord) const;
+    // The kind of the token GetStyleToken (or NextBorder) last ended: GetTokenType of its text.
+    int TokenKind() const { return FTokenKind; }
+    // Whether the word, in any case, is one of the 46 keywords (false without a keyword set).
+    bool IsReservedWord(std::string_view Word) const;
 
     int Position() const { return CurPos; }
     bool Continuing() const { return LineContinuing; }
@@ -145,7 +163,7 @@ protected:
     void ReadChars();
 
     ILumoDocument* ScintillaI = nullptr;
-    std::unique_ptr<std::unordered_set<std::string_view>> LumoReservedWords;
+    std::unique_ptr<TLumoWordSet> LumoReservedWords;
     // Character codes of the bytes at CurPos and CurPos + 1; bytes of 0x80 and above are
     // codes above 255; 0 at and past the end of the text.
     uint16_t cChar = 0;
@@ -157,6 +175,7 @@ protected:
     // The text, fetched by SetStart.
     const char* FText = nullptr;
     int32_t FLength = 0;
+    int FTokenKind = 0;
 };
 
 class TLumoLocalParser : public TLumoScanner {
@@ -172,17 +191,13 @@ public:
     // Whether the name, in any case, is declared.
     bool IsDeclared(std::string_view Name) const;
     // Upper-case declared name -> position of the token that completed its declaration.
-    struct TNameHash {
-        using is_transparent = void;
-        size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
-    };
-    using TDefinedLocals = std::unordered_map<std::string, int32_t, TNameHash, std::equal_to<>>;
+    using TDefinedLocals = std::unordered_map<std::string, int32_t>;
     const TDefinedLocals& DefinedLocals() const { return FDefinedLocals; }
 
 private:
     std::shared_ptr<ISystemInfo> FSystem;
     TDefinedLocals FDefinedLocals;
-    size_t FLongestName = 0;
+    TLumoWordSet FDeclared; // the same names, for the styler's look-ups
 };
 
 class TLumoStylingScanner : public TLumoScanner {

@@ -1,4 +1,5 @@
-// Arbitrary bytes as a Lumo document. The styler reads only the text (the in-memory document
+// Arbitrary bytes as a Lumo document. The tokenizer's kinds agree with the token texts; the
+// styler reads only the text (the in-memory document
 // holds exactly its bytes and refuses positions outside it), writes only styles of its table,
 // squiggles exactly its errors, records only comment starts as line states, and styling again
 // from any line start, or section by section as the editing component asks, gives what
@@ -37,6 +38,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     };
 
     cv::TLumoMemoryDocument whole(text);
+    {
+        // The kind the tokenizer notes as it ends a token is the kind of the token's text.
+        cv::TLumoScanner scanner;
+        scanner.ScintillaInstance(&whole);
+        scanner.SetStart(0);
+        cv::RStyleToken token;
+        while (scanner.Position() < whole.GetLength()) {
+            scanner.GetStyleToken(token);
+            if (scanner.TokenKind() != cv::TLumoScanner::GetTokenType(token.Token))
+                Fail("token kind", std::to_string(token.StartPos));
+        }
+    }
     cv::TLumoStylingScanner styler;
     styler.ScintillaInstance(&whole);
     styler.StyleSect(0, whole.GetLength());

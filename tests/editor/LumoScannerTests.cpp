@@ -120,6 +120,23 @@ TEST(LumoScanner, ClassifiesTokens) {
         EXPECT_EQ(TLumoScanner::GetTokenType(c.Token), c.Kind) << c.Token;
 }
 
+TEST(LumoScanner, KnowsEachTokensKindAsItEndsIt) {
+    for (uint32_t seed = 1; seed <= 60; ++seed) {
+        const std::string text =
+            seed % 3 == 0 ? GenerateLumoProgram(seed, 3000) : GenerateLumoSoup(seed, 40);
+        TLumoMemoryDocument doc(text);
+        TLumoScanner scanner;
+        scanner.ScintillaInstance(&doc);
+        scanner.SetStart(0);
+        RStyleToken token;
+        while (scanner.Position() < doc.GetLength()) {
+            scanner.GetStyleToken(token);
+            ASSERT_EQ(scanner.TokenKind(), TLumoScanner::GetTokenType(token.Token))
+                << "seed " << seed << " token " << token.Token;
+        }
+    }
+}
+
 TEST(LumoStyler, StylesEveryByteAndSquigglesErrors) {
     // Styles: "." default, 1-9, a-f = 10-15. Squiggles: "~" under the error squiggle.
     const struct {
