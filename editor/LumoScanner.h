@@ -180,7 +180,7 @@ protected:
 
 class TLumoLocalParser : public TLumoScanner {
 public:
-    // Debug lines go to system's debug output; none without one.
+    // Each parse writes one line to the system's debug output; none without a system.
     explicit TLumoLocalParser(std::shared_ptr<ISystemInfo> System = nullptr);
     ~TLumoLocalParser() override;
 
@@ -205,10 +205,14 @@ public:
     explicit TLumoStylingScanner(std::shared_ptr<ISystemInfo> System = nullptr);
     ~TLumoStylingScanner() override;
 
-    // Styles from the start of FromPos's line up to at least ToPos (the last token is styled
-    // whole), sets the line states of the lines it passes and the error squiggles. When the
-    // declared names differ from the last styling's, styles from the start of the text instead,
-    // so that no use of a name keeps the colour of what it was before.
+    // Styles from the start of FromPos's line up to at least ToPos, in one run of styles: the
+    // last token is styled whole, and a THEN or ELSE there is decided by the token after it.
+    // Sets the line states of the lines it passes (the last line's too when it reaches the end
+    // of the text) and the error squiggles of everything it styled.
+    // A line the component starts after a lone CR is styled from the line feed before it (Lumo
+    // strings and comments run on to the line feed). When the declared names differ from the
+    // last styling's, styling starts at the start of the text, so that no use of a name keeps
+    // the colour of what it was before.
     void StyleSect(int FromPos, int ToPos);
 
     TLumoLocalParser& LocalParser() { return *FLocalParser; }
