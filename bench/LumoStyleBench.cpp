@@ -37,8 +37,8 @@ const std::string& LumoText() {
 const std::string& CppText() {
     static const std::string text = [] {
         std::string all;
-        for (const char* folder : {"core", "notify", "config", "service", "shell", "editor",
-                                   "platform", "tests"}) {
+        for (const char* folder :
+             {"core", "notify", "config", "service", "shell", "editor", "platform", "tests"}) {
             for (const auto& entry : std::filesystem::recursive_directory_iterator(
                      std::filesystem::path(VORNIX_SOURCE_DIR) / folder)) {
                 const auto ext = entry.path().extension();

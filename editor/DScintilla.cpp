@@ -24,7 +24,9 @@ struct TTextToFind {
 
 // A signed value in a message's unsigned first parameter (-1 for "none" reaches the component
 // as -1).
-uintptr_t W(int value) { return static_cast<uintptr_t>(static_cast<intptr_t>(value)); }
+uintptr_t W(int value) {
+    return static_cast<uintptr_t>(static_cast<intptr_t>(value));
+}
 
 } // namespace
 
@@ -35,7 +37,9 @@ TDScintilla::TDScintilla(QWidget* Parent) : TDScintillaCustom(Parent) {
 
 // --- Text
 
-int TDScintilla::GetLength() const { return static_cast<int>(Send(SCI_GETLENGTH)); }
+int TDScintilla::GetLength() const {
+    return static_cast<int>(Send(SCI_GETLENGTH));
+}
 
 char TDScintilla::GetCharAt(int Pos) const {
     return static_cast<char>(static_cast<signed char>(Send(SCI_GETCHARAT, W(Pos))));
@@ -92,67 +96,117 @@ void TDScintilla::InsertText(int Pos, const std::string& Text) {
     SendPointer(SCI_INSERTTEXT, W(Pos), Text.c_str());
 }
 
-void TDScintilla::DeleteRange(int Pos, int Length) { Send(SCI_DELETERANGE, W(Pos), Length); }
+void TDScintilla::DeleteRange(int Pos, int Length) {
+    Send(SCI_DELETERANGE, W(Pos), Length);
+}
 
 void TDScintilla::ReplaceSel(const std::string& Text) {
     SendPointer(SCI_REPLACESEL, 0, Text.c_str());
 }
 
-void TDScintilla::ClearAll() { Send(SCI_CLEARALL); }
+void TDScintilla::ClearAll() {
+    Send(SCI_CLEARALL);
+}
 
-void TDScintilla::SetTargetStart(int Pos) { Send(SCI_SETTARGETSTART, W(Pos)); }
+void TDScintilla::SetTargetStart(int Pos) {
+    Send(SCI_SETTARGETSTART, W(Pos));
+}
 
-void TDScintilla::SetTargetEnd(int Pos) { Send(SCI_SETTARGETEND, W(Pos)); }
+void TDScintilla::SetTargetEnd(int Pos) {
+    Send(SCI_SETTARGETEND, W(Pos));
+}
 
-int TDScintilla::GetTargetStart() const { return static_cast<int>(Send(SCI_GETTARGETSTART)); }
+int TDScintilla::GetTargetStart() const {
+    return static_cast<int>(Send(SCI_GETTARGETSTART));
+}
 
-int TDScintilla::GetTargetEnd() const { return static_cast<int>(Send(SCI_GETTARGETEND)); }
+int TDScintilla::GetTargetEnd() const {
+    return static_cast<int>(Send(SCI_GETTARGETEND));
+}
 
 int TDScintilla::ReplaceTarget(const std::string& Text) {
     return static_cast<int>(SendPointer(SCI_REPLACETARGET, Text.size(), Text.data()));
 }
 
-int TDScintilla::GetEOLMode() const { return static_cast<int>(Send(SCI_GETEOLMODE)); }
+int TDScintilla::GetEOLMode() const {
+    return static_cast<int>(Send(SCI_GETEOLMODE));
+}
 
-void TDScintilla::SetEOLMode(int Mode) { Send(SCI_SETEOLMODE, W(Mode)); }
+void TDScintilla::SetEOLMode(int Mode) {
+    Send(SCI_SETEOLMODE, W(Mode));
+}
 
-int TDScintilla::GetCodePage() const { return static_cast<int>(Send(SCI_GETCODEPAGE)); }
+int TDScintilla::GetCodePage() const {
+    return static_cast<int>(Send(SCI_GETCODEPAGE));
+}
 
-void TDScintilla::SetCodePage(int CodePage) { Send(SCI_SETCODEPAGE, W(CodePage)); }
+void TDScintilla::SetCodePage(int CodePage) {
+    Send(SCI_SETCODEPAGE, W(CodePage));
+}
 
 // --- Undo and clipboard
 
-bool TDScintilla::GetModify() const { return Send(SCI_GETMODIFY) != 0; }
+bool TDScintilla::GetModify() const {
+    return Send(SCI_GETMODIFY) != 0;
+}
 
-void TDScintilla::SetSavePoint() { Send(SCI_SETSAVEPOINT); }
+void TDScintilla::SetSavePoint() {
+    Send(SCI_SETSAVEPOINT);
+}
 
-void TDScintilla::EmptyUndoBuffer() { Send(SCI_EMPTYUNDOBUFFER); }
+void TDScintilla::EmptyUndoBuffer() {
+    Send(SCI_EMPTYUNDOBUFFER);
+}
 
-bool TDScintilla::CanUndo() const { return Send(SCI_CANUNDO) != 0; }
+bool TDScintilla::CanUndo() const {
+    return Send(SCI_CANUNDO) != 0;
+}
 
-void TDScintilla::Undo() { Send(SCI_UNDO); }
+void TDScintilla::Undo() {
+    Send(SCI_UNDO);
+}
 
-bool TDScintilla::CanRedo() const { return Send(SCI_CANREDO) != 0; }
+bool TDScintilla::CanRedo() const {
+    return Send(SCI_CANREDO) != 0;
+}
 
-void TDScintilla::Redo() { Send(SCI_REDO); }
+void TDScintilla::Redo() {
+    Send(SCI_REDO);
+}
 
-void TDScintilla::Cut() { Send(SCI_CUT); }
+void TDScintilla::Cut() {
+    Send(SCI_CUT);
+}
 
-void TDScintilla::Copy() { Send(SCI_COPY); }
+void TDScintilla::Copy() {
+    Send(SCI_COPY);
+}
 
-void TDScintilla::Paste() { Send(SCI_PASTE); }
+void TDScintilla::Paste() {
+    Send(SCI_PASTE);
+}
 
-bool TDScintilla::CanPaste() const { return Send(SCI_CANPASTE) != 0; }
+bool TDScintilla::CanPaste() const {
+    return Send(SCI_CANPASTE) != 0;
+}
 
-void TDScintilla::SelectAll() { Send(SCI_SELECTALL); }
+void TDScintilla::SelectAll() {
+    Send(SCI_SELECTALL);
+}
 
-bool TDScintilla::GetReadOnly() const { return Send(SCI_GETREADONLY) != 0; }
+bool TDScintilla::GetReadOnly() const {
+    return Send(SCI_GETREADONLY) != 0;
+}
 
 // --- Positions and selection
 
-int TDScintilla::GetCurrentPos() const { return static_cast<int>(Send(SCI_GETCURRENTPOS)); }
+int TDScintilla::GetCurrentPos() const {
+    return static_cast<int>(Send(SCI_GETCURRENTPOS));
+}
 
-int TDScintilla::GetLineCount() const { return static_cast<int>(Send(SCI_GETLINECOUNT)); }
+int TDScintilla::GetLineCount() const {
+    return static_cast<int>(Send(SCI_GETLINECOUNT));
+}
 
 int TDScintilla::LineFromPosition(int Pos) const {
     return static_cast<int>(Send(SCI_LINEFROMPOSITION, W(Pos)));
@@ -166,7 +220,9 @@ int TDScintilla::GetLineEndPosition(int Line) const {
     return static_cast<int>(Send(SCI_GETLINEENDPOSITION, W(Line)));
 }
 
-int TDScintilla::GetColumn(int Pos) const { return static_cast<int>(Send(SCI_GETCOLUMN, W(Pos))); }
+int TDScintilla::GetColumn(int Pos) const {
+    return static_cast<int>(Send(SCI_GETCOLUMN, W(Pos)));
+}
 
 int TDScintilla::WordStartPosition(int Pos, bool OnlyWordCharacters) const {
     return static_cast<int>(Send(SCI_WORDSTARTPOSITION, W(Pos), OnlyWordCharacters ? 1 : 0));
@@ -180,23 +236,39 @@ int TDScintilla::GetSelectionStart() const {
     return static_cast<int>(Send(SCI_GETSELECTIONSTART));
 }
 
-int TDScintilla::GetSelectionEnd() const { return static_cast<int>(Send(SCI_GETSELECTIONEND)); }
+int TDScintilla::GetSelectionEnd() const {
+    return static_cast<int>(Send(SCI_GETSELECTIONEND));
+}
 
-bool TDScintilla::GetSelectionEmpty() const { return Send(SCI_GETSELECTIONEMPTY) != 0; }
+bool TDScintilla::GetSelectionEmpty() const {
+    return Send(SCI_GETSELECTIONEMPTY) != 0;
+}
 
-void TDScintilla::SetSel(int Anchor, int Caret) { Send(SCI_SETSEL, W(Anchor), Caret); }
+void TDScintilla::SetSel(int Anchor, int Caret) {
+    Send(SCI_SETSEL, W(Anchor), Caret);
+}
 
-void TDScintilla::SetEmptySelection(int Pos) { Send(SCI_SETEMPTYSELECTION, W(Pos)); }
+void TDScintilla::SetEmptySelection(int Pos) {
+    Send(SCI_SETEMPTYSELECTION, W(Pos));
+}
 
-void TDScintilla::GotoLine(int Line) { Send(SCI_GOTOLINE, W(Line)); }
+void TDScintilla::GotoLine(int Line) {
+    Send(SCI_GOTOLINE, W(Line));
+}
 
-void TDScintilla::GotoPos(int Pos) { Send(SCI_GOTOPOS, W(Pos)); }
+void TDScintilla::GotoPos(int Pos) {
+    Send(SCI_GOTOPOS, W(Pos));
+}
 
-void TDScintilla::ScrollCaret() { Send(SCI_SCROLLCARET); }
+void TDScintilla::ScrollCaret() {
+    Send(SCI_SCROLLCARET);
+}
 
 // --- Search
 
-void TDScintilla::SearchAnchor() { Send(SCI_SEARCHANCHOR); }
+void TDScintilla::SearchAnchor() {
+    Send(SCI_SEARCHANCHOR);
+}
 
 int TDScintilla::SearchNext(int Flags, const std::string& Text) {
     return static_cast<int>(SendPointer(SCI_SEARCHNEXT, W(Flags), Text.c_str()));
@@ -215,15 +287,25 @@ TSciRange TDScintilla::FindText(int Flags, int Start, int End, const std::string
 
 // --- Styling
 
-void TDScintilla::SetLexer(int Lexer) { Send(SCI_SETLEXER, W(Lexer)); }
+void TDScintilla::SetLexer(int Lexer) {
+    Send(SCI_SETLEXER, W(Lexer));
+}
 
-int TDScintilla::GetLexer() const { return static_cast<int>(Send(SCI_GETLEXER)); }
+int TDScintilla::GetLexer() const {
+    return static_cast<int>(Send(SCI_GETLEXER));
+}
 
-int TDScintilla::GetEndStyled() const { return static_cast<int>(Send(SCI_GETENDSTYLED)); }
+int TDScintilla::GetEndStyled() const {
+    return static_cast<int>(Send(SCI_GETENDSTYLED));
+}
 
-void TDScintilla::StartStyling(int Pos, int Mask) { Send(SCI_STARTSTYLING, W(Pos), Mask); }
+void TDScintilla::StartStyling(int Pos, int Mask) {
+    Send(SCI_STARTSTYLING, W(Pos), Mask);
+}
 
-void TDScintilla::SetStyling(int Length, int Style) { Send(SCI_SETSTYLING, W(Length), Style); }
+void TDScintilla::SetStyling(int Length, int Style) {
+    Send(SCI_SETSTYLING, W(Length), Style);
+}
 
 void TDScintilla::SetStylingEx(int Length, const char* Styles) {
     SendPointer(SCI_SETSTYLINGEX, W(Length), Styles);
@@ -233,7 +315,9 @@ int TDScintilla::GetStyleAt(int Pos) const {
     return static_cast<int>(Send(SCI_GETSTYLEAT, W(Pos)) & 0xFF);
 }
 
-void TDScintilla::SetLineState(int Line, int State) { Send(SCI_SETLINESTATE, W(Line), State); }
+void TDScintilla::SetLineState(int Line, int State) {
+    Send(SCI_SETLINESTATE, W(Line), State);
+}
 
 int TDScintilla::GetLineState(int Line) const {
     return static_cast<int>(Send(SCI_GETLINESTATE, W(Line)));
@@ -243,11 +327,17 @@ void TDScintilla::StyleSetFont(int Style, const std::string& FontName) {
     SendPointer(SCI_STYLESETFONT, W(Style), FontName.c_str());
 }
 
-void TDScintilla::StyleSetSize(int Style, int Points) { Send(SCI_STYLESETSIZE, W(Style), Points); }
+void TDScintilla::StyleSetSize(int Style, int Points) {
+    Send(SCI_STYLESETSIZE, W(Style), Points);
+}
 
-void TDScintilla::StyleSetFore(int Style, int Colour) { Send(SCI_STYLESETFORE, W(Style), Colour); }
+void TDScintilla::StyleSetFore(int Style, int Colour) {
+    Send(SCI_STYLESETFORE, W(Style), Colour);
+}
 
-void TDScintilla::StyleSetBack(int Style, int Colour) { Send(SCI_STYLESETBACK, W(Style), Colour); }
+void TDScintilla::StyleSetBack(int Style, int Colour) {
+    Send(SCI_STYLESETBACK, W(Style), Colour);
+}
 
 void TDScintilla::StyleSetBold(int Style, bool Bold) {
     Send(SCI_STYLESETBOLD, W(Style), Bold ? 1 : 0);
@@ -271,11 +361,17 @@ int TDScintilla::StyleGetBack(int Style) const {
     return static_cast<int>(Send(SCI_STYLEGETBACK, W(Style)));
 }
 
-bool TDScintilla::StyleGetBold(int Style) const { return Send(SCI_STYLEGETBOLD, W(Style)) != 0; }
+bool TDScintilla::StyleGetBold(int Style) const {
+    return Send(SCI_STYLEGETBOLD, W(Style)) != 0;
+}
 
-void TDScintilla::StyleClearAll() { Send(SCI_STYLECLEARALL); }
+void TDScintilla::StyleClearAll() {
+    Send(SCI_STYLECLEARALL);
+}
 
-void TDScintilla::Colourise(int Start, int End) { Send(SCI_COLOURISE, W(Start), End); }
+void TDScintilla::Colourise(int Start, int End) {
+    Send(SCI_COLOURISE, W(Start), End);
+}
 
 // --- Marks
 
@@ -355,7 +451,9 @@ int TDScintilla::MarkerGet(int Line) const {
     return static_cast<int>(Send(SCI_MARKERGET, W(Line)));
 }
 
-void TDScintilla::MarkerDeleteAll(int Marker) { Send(SCI_MARKERDELETEALL, W(Marker)); }
+void TDScintilla::MarkerDeleteAll(int Marker) {
+    Send(SCI_MARKERDELETEALL, W(Marker));
+}
 
 void TDScintilla::SetMarginWidthN(int Margin, int PixelWidth) {
     Send(SCI_SETMARGINWIDTHN, W(Margin), PixelWidth);
@@ -365,11 +463,17 @@ int TDScintilla::GetMarginWidthN(int Margin) const {
     return static_cast<int>(Send(SCI_GETMARGINWIDTHN, W(Margin)));
 }
 
-void TDScintilla::SetIndent(int Width) { Send(SCI_SETINDENT, W(Width)); }
+void TDScintilla::SetIndent(int Width) {
+    Send(SCI_SETINDENT, W(Width));
+}
 
-int TDScintilla::GetIndent() const { return static_cast<int>(Send(SCI_GETINDENT)); }
+int TDScintilla::GetIndent() const {
+    return static_cast<int>(Send(SCI_GETINDENT));
+}
 
-void TDScintilla::SetIndentationGuides(int Mode) { Send(SCI_SETINDENTATIONGUIDES, W(Mode)); }
+void TDScintilla::SetIndentationGuides(int Mode) {
+    Send(SCI_SETINDENTATIONGUIDES, W(Mode));
+}
 
 int TDScintilla::GetIndentationGuides() const {
     return static_cast<int>(Send(SCI_GETINDENTATIONGUIDES));
@@ -379,15 +483,23 @@ int TDScintilla::BraceMatch(int Pos) const {
     return static_cast<int>(Send(SCI_BRACEMATCH, W(Pos), 0));
 }
 
-void TDScintilla::BraceHighlight(int PosA, int PosB) { Send(SCI_BRACEHIGHLIGHT, W(PosA), PosB); }
+void TDScintilla::BraceHighlight(int PosA, int PosB) {
+    Send(SCI_BRACEHIGHLIGHT, W(PosA), PosB);
+}
 
-void TDScintilla::BraceBadLight(int Pos) { Send(SCI_BRACEBADLIGHT, W(Pos)); }
+void TDScintilla::BraceBadLight(int Pos) {
+    Send(SCI_BRACEBADLIGHT, W(Pos));
+}
 
 // --- Notifications
 
-void TDScintilla::SetModEventMask(int Mask) { Send(SCI_SETMODEVENTMASK, W(Mask)); }
+void TDScintilla::SetModEventMask(int Mask) {
+    Send(SCI_SETMODEVENTMASK, W(Mask));
+}
 
-int TDScintilla::GetModEventMask() const { return static_cast<int>(Send(SCI_GETMODEVENTMASK)); }
+int TDScintilla::GetModEventMask() const {
+    return static_cast<int>(Send(SCI_GETMODEVENTMASK));
+}
 
 // --- The styler's access
 

@@ -158,6 +158,9 @@ public:
 
     // --- Notifications
     // SciModInsertText | SciModDeleteText lets only insertions and deletions through; 0 none.
+    // Each insertion or deletion let through costs the component (its accessibility support)
+    // a count of the characters before it: about 10 ns a byte, some 8 ms at the end of 800 KB.
+    // Caret moves cost it the same when the display updates, whatever the mask.
     void SetModEventMask(int Mask);
     int GetModEventMask() const;
 

@@ -18,8 +18,8 @@ TDScintillaCustom::TDScintillaCustom(QWidget* Parent) : QsciScintillaBase(Parent
     connect(this, &QsciScintillaBase::SCN_UPDATEUI, this,
             [this](int updated) { Raise(OnUpdateUI, updated); });
     connect(this, &QsciScintillaBase::SCN_MODIFIED, this,
-            [this](int position, int modificationType, const char*, int length, int linesAdded,
-                   int, int, int, int, int) {
+            [this](int position, int modificationType, const char*, int length, int linesAdded, int,
+                   int, int, int, int) {
                 Raise(OnModified, TSciModification{position, modificationType, length, linesAdded});
             });
     connect(this, &QsciScintillaBase::SCN_SAVEPOINTREACHED, this,

@@ -6,7 +6,9 @@
 
 namespace cv {
 
-TLumoMemoryDocument::TLumoMemoryDocument(std::string_view text) { SetText(text); }
+TLumoMemoryDocument::TLumoMemoryDocument(std::string_view text) {
+    SetText(text);
+}
 
 void TLumoMemoryDocument::SetText(std::string_view text) {
     FLength = static_cast<int>(text.size());

@@ -9,14 +9,14 @@
 namespace cv {
 
 const std::array<std::string_view, 46> LumoKeywords = {
-    "ARGUMENT",  "BLOCK",     "BLOCK_END",   "CASE",        "WHEN",        "OTHERWISE",
-    "CASE_END",  "DO",        "ERROR",       "IF",          "THEN",        "ELSE_IF",
-    "ELSE",      "LOCAL",     "LOOP",        "LOOP_END",    "LOOP_WITH",   "LOOP_EXIT",
-    "ON",        "PAUSE",     "RETURN",      "SET_TIME",    "CREATE",      "DELETE",
-    "EXEC",      "EXEC_AFTER", "GET",        "INIT_QUERY",  "MODIFY",      "SEARCH",
-    "SET",       "LIST",      "PRINT",       "PATH",        "REP_LIB",     "CLOSE_FILE",
-    "CREATE_FILE", "DELETE_FILE", "OPEN_FILE", "READ",      "READ_KEYS",   "READ_NEXT",
-    "READ_PREV", "REMOVE",    "RENAME_FILE", "WRITE",
+    "ARGUMENT",    "BLOCK",       "BLOCK_END",   "CASE",       "WHEN",      "OTHERWISE",
+    "CASE_END",    "DO",          "ERROR",       "IF",         "THEN",      "ELSE_IF",
+    "ELSE",        "LOCAL",       "LOOP",        "LOOP_END",   "LOOP_WITH", "LOOP_EXIT",
+    "ON",          "PAUSE",       "RETURN",      "SET_TIME",   "CREATE",    "DELETE",
+    "EXEC",        "EXEC_AFTER",  "GET",         "INIT_QUERY", "MODIFY",    "SEARCH",
+    "SET",         "LIST",        "PRINT",       "PATH",       "REP_LIB",   "CLOSE_FILE",
+    "CREATE_FILE", "DELETE_FILE", "OPEN_FILE",   "READ",       "READ_KEYS", "READ_NEXT",
+    "READ_PREV",   "REMOVE",      "RENAME_FILE", "WRITE",
 };
 
 namespace {
@@ -85,7 +85,9 @@ constexpr std::array<uint8_t, 256> Rules = MakeRules();
 inline uint16_t CodeOf(char b) {
     return static_cast<uint16_t>(static_cast<int16_t>(static_cast<signed char>(b)));
 }
-inline bool Is(uint16_t code, uint8_t cls) { return code < 256 && (Classes[code] & cls) != 0; }
+inline bool Is(uint16_t code, uint8_t cls) {
+    return code < 256 && (Classes[code] & cls) != 0;
+}
 inline bool ByteIs(char b, uint8_t cls) {
     return (Classes[static_cast<unsigned char>(b)] & cls) != 0;
 }
@@ -98,8 +100,12 @@ constexpr std::array<unsigned char, 256> MakeUpper() {
 }
 constexpr std::array<unsigned char, 256> UpperTable = MakeUpper();
 
-inline unsigned char UpperByte(char c) { return UpperTable[static_cast<unsigned char>(c)]; }
-inline char Upper(char c) { return static_cast<char>(UpperByte(c)); }
+inline unsigned char UpperByte(char c) {
+    return UpperTable[static_cast<unsigned char>(c)];
+}
+inline char Upper(char c) {
+    return static_cast<char>(UpperByte(c));
+}
 
 inline bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
     if (a.size() != b.size())

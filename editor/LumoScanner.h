@@ -221,8 +221,8 @@ private:
     void Paint(int Start, int End, int Style);
 
     std::unique_ptr<TLumoLocalParser> FLocalParser;
-    std::vector<char> FStyles;                     // styles of the section, reused
-    std::vector<std::pair<int, int>> FSquiggles;   // error ranges of the section
+    std::vector<char> FStyles;                   // styles of the section, reused
+    std::vector<std::pair<int, int>> FSquiggles; // error ranges of the section
     int FSectionStart = 0;
     // The names declared at the last styling, to notice when they change.
     std::vector<std::string> FLastDeclared;

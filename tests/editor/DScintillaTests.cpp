@@ -182,8 +182,8 @@ TEST(DScintilla, SearchesWithoutWrappingAround) {
     for (const auto& c : cases) {
         editor.SetEmptySelection(c.From);
         editor.SearchAnchor();
-        const int found = c.Forward ? editor.SearchNext(c.Flags, c.Text)
-                                    : editor.SearchPrev(c.Flags, c.Text);
+        const int found =
+            c.Forward ? editor.SearchNext(c.Flags, c.Text) : editor.SearchPrev(c.Flags, c.Text);
         EXPECT_EQ(found, c.Found) << c.From << " " << c.Text;
         if (found >= 0) {
             // The match is selected.
@@ -367,10 +367,10 @@ TEST(DScintilla, AppliesTheLumoStyleTable) {
         int Fore;
         bool Bold;
     } looks[] = {
-        {0, defaultFore, false},  {1, 0x800000, true},   {2, 0xFF0000, false},
-        {3, 0x8B008B, false},     {4, 0xD670DA, false},  {5, defaultFore, false},
-        {7, 0x006400, false},     {8, 0x13458B, false},  {9, 0x2D52A0, false},
-        {10, defaultFore, true},  {11, defaultFore, false}, {13, 0xE22B8A, false},
+        {0, defaultFore, false}, {1, 0x800000, true},      {2, 0xFF0000, false},
+        {3, 0x8B008B, false},    {4, 0xD670DA, false},     {5, defaultFore, false},
+        {7, 0x006400, false},    {8, 0x13458B, false},     {9, 0x2D52A0, false},
+        {10, defaultFore, true}, {11, defaultFore, false}, {13, 0xE22B8A, false},
         {15, 0xA09E5F, false},
     };
     for (const auto& look : looks) {
@@ -393,8 +393,8 @@ TEST(DScintilla, AppliesTheLumoStyleTable) {
 // What the styler reads and writes behaves alike on the control and in memory: the same
 // lines (a lone CR ends one too), the same bytes, styles, line states and indicators.
 TEST(DScintilla, IsTheSameDocumentToTheStylerAsOneInMemory) {
-    const std::string texts[] = {"", "a", "a\r\nb\nc\rd\r", "\r\r\n\n\r", "x\n\xC3\xA9\n",
-                                 std::string("z\0\n", 3)};
+    const std::string texts[] = {
+        "", "a", "a\r\nb\nc\rd\r", "\r\r\n\n\r", "x\n\xC3\xA9\n", std::string("z\0\n", 3)};
     for (const std::string& text : texts) {
         TDScintilla editor;
         editor.SetText(text);
@@ -445,8 +445,8 @@ TEST(LumoStylerOnTheControl, StylesTheControlAsItStylesMemory) {
 // Edits lower the end of the styled text; styling again from there, in the pieces the
 // component asks for, gives what styling the new text from scratch gives.
 TEST(LumoStylerOnTheControl, RestylesAfterEditsAsAFreshStylingWould) {
-    const char* snippets[] = {"\"", "'", "-", " ; c", "#THEN", "\r\n", ":", "#LOCAL Q\r\n",
-                              "Q", "*", "\n", "\r", "x", "#BLOCK_END"};
+    const char* snippets[] = {"\"",           "'", "-", " ; c", "#THEN", "\r\n", ":",
+                              "#LOCAL Q\r\n", "Q", "*", "\n",   "\r",    "x",    "#BLOCK_END"};
     for (uint32_t seed = 1; seed <= 30; ++seed) {
         TDScintilla editor;
         TLumoStylingScanner styler;

@@ -29,11 +29,11 @@ private:
     uint32_t FState;
 };
 
-constexpr std::array<std::string_view, 12> Locals = {
-    "POOL_SIZE", "RETRIES", "I", "J", "APL_COUNT", "TIMEOUT", "STATE", "NAMES",
-    "LIMIT",     "COUNTER", "MSG", "FLAGS"};
-constexpr std::array<std::string_view, 8> Objects = {
-    "'MAIN'", "'HIST'", "'SCHED'", "'APL_1'", "'PUMP_07'", "'NET'", "'REPORT'", "'ALARM'"};
+constexpr std::array<std::string_view, 12> Locals = {"POOL_SIZE", "RETRIES", "I",     "J",
+                                                     "APL_COUNT", "TIMEOUT", "STATE", "NAMES",
+                                                     "LIMIT",     "COUNTER", "MSG",   "FLAGS"};
+constexpr std::array<std::string_view, 8> Objects = {"'MAIN'",    "'HIST'", "'SCHED'",  "'APL_1'",
+                                                     "'PUMP_07'", "'NET'",  "'REPORT'", "'ALARM'"};
 constexpr std::array<std::string_view, 8> Attributes = {"NAME", "STATE", "OV", "BC",
                                                         "TS",   "LN",    "IU", "SE"};
 constexpr std::array<std::string_view, 6> Variables = {"%SYS_STATE", "@LOG_LEVEL", "%TODAY",
@@ -82,8 +82,8 @@ private:
     }
     std::string Condition() {
         static constexpr std::array<std::string_view, 6> ops = {"==", "<>", ">=", "<=", "<", ">"};
-        std::string c = std::string(R.Pick(Locals)) + " " + std::string(R.Pick(ops)) + " " +
-                        Expression();
+        std::string c =
+            std::string(R.Pick(Locals)) + " " + std::string(R.Pick(ops)) + " " + Expression();
         if (R.Chance(25))
             c += R.Chance(50) ? " AND NOT " + std::string(R.Pick(Variables))
                               : " or " + std::string(R.Pick(Locals)) + " == 0";
@@ -127,8 +127,8 @@ private:
             Line("#PAUSE " + std::to_string(R.Below(5)) + "." + std::to_string(R.Below(10)));
             break;
         case 7:
-            Line("#EXEC_AFTER " + std::to_string(R.Below(60)) + " " +
-                 std::string(R.Pick(Objects)) + ":" + std::string(R.Pick(Attributes)));
+            Line("#EXEC_AFTER " + std::to_string(R.Below(60)) + " " + std::string(R.Pick(Objects)) +
+                 ":" + std::string(R.Pick(Attributes)));
             break;
         case 8:
             Line("#SET MSG = " + Expression() + " + -   ; continued");
@@ -145,9 +145,7 @@ private:
             }
             break;
         case 10:
-            Block(depth,
-                  "#LOOP_WITH I = 1 .. " + std::to_string(1 + R.Below(20)),
-                  "#LOOP_END");
+            Block(depth, "#LOOP_WITH I = 1 .. " + std::to_string(1 + R.Below(20)), "#LOOP_END");
             break;
         case 11:
             Block(depth, "#LOOP " + Condition(), "#LOOP_END");
@@ -177,18 +175,32 @@ private:
 };
 
 constexpr std::string_view Fragments[] = {
-    "#IF",      "#THEN",     "#ELSE",     "#ELSE_IF",  "#SET",      "#If",      "#then",
-    "#BLOCK",   "#BLOCK_END", "#LOOP_WITH", "#LOOP_END", "#FOO",     "#",        "#.",
-    "#DO",      "#PRINT",    "#local",    "NAME",      "A:B",       "A:",       "a1_b",
-    "X:Y:Z",    "'Q'",       "'APL':NAME", "'unclosed", ":",        "::",       "1:P",
-    "\"s\"",    "\"a\"\"b\"", "\"\"",     "\"\"\"",    "\"open",    "1.2.3",    "12.",
-    "12.5",     "1..5",      "..",        "...",       "AND",       "and",      "Or",
-    "NOT",      "note",      "@",         "@v1",       "%",         "%1",       "!b",
-    "!",        ".d",        ".",         "-",         "+",         "=",        ">=",
-    "<=",       "<>",        "==",        "=>",        "(",         ")",        ",",
-    "*",        "/",         "[",         "]",         "\xC3\xA9",  "\xE2\x82\xAC", "\t",
-    "  ",       "\r",        "LIST",      "vector",    "MAX(1, 2)", "{",        "$",
-    "\x01",
+    "#IF",        "#THEN",     "#ELSE",
+    "#ELSE_IF",   "#SET",      "#If",
+    "#then",      "#BLOCK",    "#BLOCK_END",
+    "#LOOP_WITH", "#LOOP_END", "#FOO",
+    "#",          "#.",        "#DO",
+    "#PRINT",     "#local",    "NAME",
+    "A:B",        "A:",        "a1_b",
+    "X:Y:Z",      "'Q'",       "'APL':NAME",
+    "'unclosed",  ":",         "::",
+    "1:P",        "\"s\"",     "\"a\"\"b\"",
+    "\"\"",       "\"\"\"",    "\"open",
+    "1.2.3",      "12.",       "12.5",
+    "1..5",       "..",        "...",
+    "AND",        "and",       "Or",
+    "NOT",        "note",      "@",
+    "@v1",        "%",         "%1",
+    "!b",         "!",         ".d",
+    ".",          "-",         "+",
+    "=",          ">=",        "<=",
+    "<>",         "==",        "=>",
+    "(",          ")",         ",",
+    "*",          "/",         "[",
+    "]",          "\xC3\xA9",  "\xE2\x82\xAC",
+    "\t",         "  ",        "\r",
+    "LIST",       "vector",    "MAX(1, 2)",
+    "{",          "$",         "\x01",
 };
 
 } // namespace

@@ -108,13 +108,11 @@ TEST(LumoScanner, ClassifiesTokens) {
         std::string_view Token;
         int Kind;
     } cases[] = {
-        {"", 0},         {"\n", -1},      {":", -2},       {"(", 0},       {",", 0},
-        {")", 0},        {"-", 13},       {">=", 13},      {"..", 13},     {"NOT", 13},
-        {"And", 13},     {"or", 13},      {"ore", 5},      {"#IF", 1},     {"#", 1},
-        {"; c", 7},      {"!b", 8},       {".d", 9},       {".", 9},       {"\"s\"", 2},
-        {"'q'", 4},      {"@v", 10},      {"%", 10},       {"1.5", 3},     {"A:B", 5},
-        {"_x", 5},       {"*", 11},       {"/", 11},       {"[", 11},      {"\xC3", 11},
-        {"$", 11},       {"{", 11},
+        {"", 0},    {"\n", -1},   {":", -2},   {"(", 0},    {",", 0},   {")", 0},     {"-", 13},
+        {">=", 13}, {"..", 13},   {"NOT", 13}, {"And", 13}, {"or", 13}, {"ore", 5},   {"#IF", 1},
+        {"#", 1},   {"; c", 7},   {"!b", 8},   {".d", 9},   {".", 9},   {"\"s\"", 2}, {"'q'", 4},
+        {"@v", 10}, {"%", 10},    {"1.5", 3},  {"A:B", 5},  {"_x", 5},  {"*", 11},    {"/", 11},
+        {"[", 11},  {"\xC3", 11}, {"$", 11},   {"{", 11},
     };
     for (const auto& c : cases)
         EXPECT_EQ(TLumoScanner::GetTokenType(c.Token), c.Kind) << c.Token;
@@ -427,7 +425,8 @@ TEST(SampleScripts, AreLumoWithOneDeliberateSlip) {
         std::vector<std::string> SomeNames;
         std::vector<std::string> Errors;
     } scripts[] = {
-        {KernelSetupScript(), {"START_MODE", "NODE_NR", "APL_NAMES", "PRINTERS", "NODE_NAME"},
+        {KernelSetupScript(),
+         {"START_MODE", "NODE_NR", "APL_NAMES", "PRINTERS", "NODE_NAME"},
          {"#THEN"}},
         {StopSequenceScript(), {"REASON", "TIMEOUT", "STOP_ORDER", "LEFT"}, {}},
     };
@@ -446,8 +445,8 @@ TEST(SampleScripts, AreLumoWithOneDeliberateSlip) {
         styler.StyleSect(0, doc.GetLength());
         std::vector<std::string> errors;
         for (const auto& [start, end] : doc.IndicatorRanges(LumoIndicatorError))
-            errors.emplace_back(text.substr(static_cast<size_t>(start),
-                                            static_cast<size_t>(end - start)));
+            errors.emplace_back(
+                text.substr(static_cast<size_t>(start), static_cast<size_t>(end - start)));
         EXPECT_EQ(errors, script.Errors);
         for (const std::string& name : script.SomeNames)
             EXPECT_TRUE(styler.LocalParser().IsDeclared(name)) << name;

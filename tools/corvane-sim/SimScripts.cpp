@@ -264,6 +264,10 @@ constexpr std::string_view StopSequence = R"lumo(
 
 } // namespace
 
-std::string KernelSetupScript() { return Ansi(KernelSetup); }
+std::string KernelSetupScript() {
+    return Ansi(KernelSetup);
+}
 
-std::string StopSequenceScript() { return Ansi(StopSequence); }
+std::string StopSequenceScript() {
+    return Ansi(StopSequence);
+}
