@@ -3,7 +3,9 @@
 // sections area and the full-size panels, the message bar and the navigation between them.
 // Logic lives in the Qt-free units it drives; this class shows state and forwards actions.
 #include "ControlPanelView.h"
+#include "MessageHistory.h"
 #include "config/ToolLinks.h"
+#include "eventlog/WinEvtListenerCustom.h"
 #include "platform/Platform.h"
 #include "service/ServiceStatus.h"
 
@@ -29,6 +31,7 @@ class TApplicationsTree;
 class TBackupSection;
 class TConfigSection;
 class TMessageBar;
+class TMessageHistoryView;
 class TProcessListView;
 class TSystemSection;
 class TControlPanelController;
@@ -52,7 +55,10 @@ public:
     std::unique_ptr<TLogEntry> Entry;
 };
 
-class TForm1 : public QMainWindow, public IControlPanelView, public IToolLinkActions {
+class TForm1 : public QMainWindow,
+               public IControlPanelView,
+               public IToolLinkActions,
+               public ILogEntryWindow {
     Q_OBJECT
 public:
     struct TOptions {
@@ -101,6 +107,12 @@ public:
     std::string BackupTargetText() override;
     void RunBackupCommand(int kind, const std::string& source, const std::string& target) override;
     void OverviewLabelLinkClick(const QString& link);
+
+    // The event log listener's entries: posted to this window from the delivering thread.
+    void PostLogEntry(uint32_t eventId, std::unique_ptr<TSYSLogEntry> entry) override;
+    // The messages the bar was asked to show, in their full-size panel.
+    void ShowMessageHistoryPanel();
+    const TMessageHistory& MessageHistoryObject() const { return FMessageHistory; }
 
     void UpdateServiceStatus();
     void UpdateProcessInfo();
@@ -198,6 +210,8 @@ private:
     std::unique_ptr<TNotifyMutex> FMutex;
     std::unique_ptr<TCvProcessList> FProcessList;
     QTimer* FProcessTimer = nullptr;
+    std::unique_ptr<TWinEvtListener> FEventLogListener;
+    TMessageHistory FMessageHistory;
 
     // The left column.
     QFrame* ControlPanel = nullptr;
@@ -221,6 +235,9 @@ private:
     QFrame* BackPanel = nullptr;
     TProcessListView* ProcessList = nullptr;
     QFrame* Panel2 = nullptr;
+    QFrame* MessageHistoryPanel = nullptr;
+    QFrame* HistoryBackPanel = nullptr;
+    TMessageHistoryView* MessageHistory = nullptr;
     // Sections.
     QCommandLinkButton* SystemBtn = nullptr;
     QCommandLinkButton* HTTPConfigButton = nullptr;
