@@ -149,7 +149,7 @@ uint32_t TWinEvent::FormatEventMessage(std::string& text) {
         return 15002;
     }
     uint32_t used = 0;
-    uint32_t rc = FEventLog.FormatMessage(*metadata, *FEventHandle, nullptr, 0, used);
+    uint32_t rc = FEventLog.FormatMessageText(*metadata, *FEventHandle, nullptr, 0, used);
     if (rc == 0) {
         text = "<unexpected result formatting event message: message is length 0>";
         return 15027;
@@ -160,7 +160,7 @@ uint32_t TWinEvent::FormatEventMessage(std::string& text) {
     }
     std::vector<char16_t> buffer(static_cast<size_t>(used) + 1, u'\0');
     uint32_t written = 0;
-    rc = FEventLog.FormatMessage(*metadata, *FEventHandle, buffer.data(), used, written);
+    rc = FEventLog.FormatMessageText(*metadata, *FEventHandle, buffer.data(), used, written);
     if (rc != 0 && !(rc == ERROR_EVT_UNRESOLVED_VALUE_INSERT_CODE && written > 0)) {
         text = "<unexpected error formatting event message[2]: 0x" + Hex8(rc) + ">";
         return rc;

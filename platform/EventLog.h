@@ -60,7 +60,7 @@ public:
     // characters; null and 0 ask the size). Returns 0 or an error code; `bufferUsed` counts
     // characters with the terminating zero. ERROR_EVT_UNRESOLVED_VALUE_INSERT comes with the
     // text written as far as it resolved.
-    virtual uint32_t FormatMessage(IPublisherMetadata& metadata, IEventRecord& event,
+    virtual uint32_t FormatMessageText(IPublisherMetadata& metadata, IEventRecord& event,
                                    char16_t* buffer, uint32_t bufferChars,
                                    uint32_t& bufferUsed) = 0;
 };

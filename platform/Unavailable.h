@@ -35,7 +35,7 @@ public:
     std::unique_ptr<IPublisherMetadata> OpenPublisherMetadata(const std::string&) override {
         return {};
     }
-    uint32_t FormatMessage(IPublisherMetadata&, IEventRecord&, char16_t*, uint32_t,
+    uint32_t FormatMessageText(IPublisherMetadata&, IEventRecord&, char16_t*, uint32_t,
                            uint32_t& bufferUsed) override {
         bufferUsed = 0;
         return ERROR_EVT_PUBLISHER_METADATA_NOT_FOUND_CODE;

@@ -372,7 +372,7 @@ std::unique_ptr<IPublisherMetadata> TSandboxEventLog::OpenPublisherMetadata(cons
     return std::make_unique<TSandboxPublisher>(std::move(messages));
 }
 
-uint32_t TSandboxEventLog::FormatMessage(IPublisherMetadata& metadata, IEventRecord& event,
+uint32_t TSandboxEventLog::FormatMessageText(IPublisherMetadata& metadata, IEventRecord& event,
                                          char16_t* buffer, uint32_t bufferChars,
                                          uint32_t& bufferUsed) {
     bufferUsed = 0;

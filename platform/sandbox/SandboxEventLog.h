@@ -45,7 +45,7 @@ public:
                                                   const std::string& query, uint32_t flags,
                                                   TCallback callback) override;
     std::unique_ptr<IPublisherMetadata> OpenPublisherMetadata(const std::string& provider) override;
-    uint32_t FormatMessage(IPublisherMetadata& metadata, IEventRecord& event, char16_t* buffer,
+    uint32_t FormatMessageText(IPublisherMetadata& metadata, IEventRecord& event, char16_t* buffer,
                            uint32_t bufferChars, uint32_t& bufferUsed) override;
 
     // Writers, as a program reporting an event would. Both return the event's record number

@@ -84,7 +84,7 @@ public:
                 return std::make_unique<IPublisherMetadata>();
         return {};
     }
-    uint32_t FormatMessage(IPublisherMetadata&, IEventRecord&, char16_t* buffer,
+    uint32_t FormatMessageText(IPublisherMetadata&, IEventRecord&, char16_t* buffer,
                            uint32_t bufferChars, uint32_t& bufferUsed) override {
         const std::u16string wide = Utf8ToUtf16(Message);
         bufferUsed = static_cast<uint32_t>(wide.size() + 1);
