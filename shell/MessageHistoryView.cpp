@@ -5,6 +5,7 @@
 
 #include <QAbstractTableModel>
 #include <QClipboard>
+#include <QFontMetrics>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -130,13 +131,19 @@ TMessageHistoryView::TMessageHistoryView(TMessageHistory& history, QWidget* pare
     MessageHistoryList->setSelectionBehavior(QAbstractItemView::SelectRows);
     MessageHistoryList->setSelectionMode(QAbstractItemView::ExtendedSelection);
     MessageHistoryList->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    MessageHistoryList->setWordWrap(true);
-    MessageHistoryList->setTextElideMode(Qt::ElideNone);
+    // A message's lines are the row's lines; a line wider than the list ends in an ellipsis
+    // and shows whole in the tool tip and the copy.
+    MessageHistoryList->setWordWrap(false);
+    MessageHistoryList->setTextElideMode(Qt::ElideRight);
     auto* header = MessageHistoryList->header();
     header->setStretchLastSection(true);
-    header->resizeSection(TMessageHistoryModel::ColTime, 130);
-    header->resizeSection(TMessageHistoryModel::ColSeverity, 100);
-    header->resizeSection(TMessageHistoryModel::ColEvent, 60);
+    const QFontMetrics metrics(MessageHistoryList->font());
+    header->resizeSection(TMessageHistoryModel::ColTime,
+                          metrics.horizontalAdvance(QStringLiteral("0000-00-00 00:00:00")) + 16);
+    header->resizeSection(TMessageHistoryModel::ColSeverity,
+                          metrics.horizontalAdvance(QStringLiteral("Information")) + 40);
+    header->resizeSection(TMessageHistoryModel::ColEvent,
+                          metrics.horizontalAdvance(QStringLiteral("000000")) + 16);
     v->addWidget(MessageHistoryList, 1);
 
     connect(CopyMessagesButton, &QPushButton::clicked, this, [this] { CopySelection(); });
