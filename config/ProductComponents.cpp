@@ -120,11 +120,11 @@ void TProductComponents::OnMouseOver(IProductCheckBox& Sender) {
     const PProductComponent record = FindByTag(Sender.Tag());
     if (!record)
         return;
-    FParentControl.SetDetailLabel(ProductComponentNameText, record->ComponentName);
-    FParentControl.SetDetailLabel(ProductComponentDependencyText,
+    FParentControl.SetDetailLabel(ProductNameLabel, record->ComponentName);
+    FParentControl.SetDetailLabel(ProductDependencyLabel,
                                   record->Dependencies.empty() ? std::string("None")
                                                                : Join(record->Dependencies, "\r\n"));
-    FParentControl.SetDetailLabel(ProductComponentDetailsText,
+    FParentControl.SetDetailLabel(ProductDetailsLabel,
                                   (record->Mandatory ? std::string("Permanent product component.\r\n")
                                                      : std::string()) +
                                       Sender.Hint());
@@ -132,7 +132,7 @@ void TProductComponents::OnMouseOver(IProductCheckBox& Sender) {
 
 void TProductComponents::OnMouseLeave(IProductCheckBox&) {
     for (const char* label :
-         {ProductComponentNameText, ProductComponentDependencyText, ProductComponentDetailsText})
+         {ProductNameLabel, ProductDependencyLabel, ProductDetailsLabel})
         FParentControl.SetDetailLabel(label, NotAvailable);
 }
 

@@ -94,9 +94,9 @@ protected:
     ~IProductSetupControls() = default;
 };
 
-inline constexpr const char* ProductComponentNameText = "ProductComponentNameText";
-inline constexpr const char* ProductComponentDependencyText = "ProductComponentDependencyText";
-inline constexpr const char* ProductComponentDetailsText = "ProductComponentDetailsText";
+inline constexpr const char* ProductNameLabel = "ProductComponentNameText";
+inline constexpr const char* ProductDependencyLabel = "ProductComponentDependencyText";
+inline constexpr const char* ProductDetailsLabel = "ProductComponentDetailsText";
 
 class TProductComponents final : public IProductCheckBoxEvents {
 public:

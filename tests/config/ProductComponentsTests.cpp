@@ -83,9 +83,9 @@ public:
 
     bool HasScrollBox = true;
     TFakeScrollBox ScrollBox;
-    std::map<std::string, std::string> Labels = {{ProductComponentNameText, "N/A"},
-                                                 {ProductComponentDependencyText, "N/A"},
-                                                 {ProductComponentDetailsText, "N/A"}};
+    std::map<std::string, std::string> Labels = {{ProductNameLabel, "N/A"},
+                                                 {ProductDependencyLabel, "N/A"},
+                                                 {ProductDetailsLabel, "N/A"}};
     std::deque<TDependencyAnswer> Answers;
     std::vector<std::string> Questions;
     std::vector<std::string> Refusals;
@@ -254,16 +254,16 @@ TEST_F(ProductComponentsTest, HoverShowsNameDependenciesAndDetailsAndLeavingRese
     for (auto& c : cases) {
         SCOPED_TRACE(c.Task);
         Box(c.Task).Hover();
-        EXPECT_EQ(FWindow.Labels[ProductComponentNameText], c.Name);
-        EXPECT_EQ(FWindow.Labels[ProductComponentDependencyText], c.Dependencies);
-        EXPECT_EQ(FWindow.Labels[ProductComponentDetailsText], c.Details);
+        EXPECT_EQ(FWindow.Labels[ProductNameLabel], c.Name);
+        EXPECT_EQ(FWindow.Labels[ProductDependencyLabel], c.Dependencies);
+        EXPECT_EQ(FWindow.Labels[ProductDetailsLabel], c.Details);
         Box(c.Task).Leave();
         for (auto& [name, text] : FWindow.Labels)
             EXPECT_EQ(text, "N/A") << name;
     }
-    FWindow.Labels.erase(ProductComponentDependencyText);
+    FWindow.Labels.erase(ProductDependencyLabel);
     Box("A").Hover();
-    EXPECT_EQ(FWindow.Labels[ProductComponentDetailsText], "Does A") << "a missing label is skipped";
+    EXPECT_EQ(FWindow.Labels[ProductDetailsLabel], "Does A") << "a missing label is skipped";
 }
 
 // ---------------------------------------------------------------- switching with dependencies
