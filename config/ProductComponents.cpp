@@ -92,13 +92,13 @@ bool TProductComponents::CreateProductComponents() {
 
 void TProductComponents::CreateCheckBoxes(IProductScrollBox& ScrollBox) {
     for (const auto& [index, record] : FComponents) {
-        TProductCheckBoxSpec spec;
-        spec.Caption = record->ComponentName + " (" + record->DefinitionFile + ")";
-        spec.Checked = !record->CommentedOut;
-        spec.Enabled = !record->Mandatory;
-        spec.Tag = index;
-        spec.Hint = record->Description;
-        ScrollBox.AddCheckBox(spec, *this);
+        TProductCheckBoxProps props;
+        props.Caption = record->ComponentName + " (" + record->DefinitionFile + ")";
+        props.Checked = !record->CommentedOut;
+        props.Enabled = !record->Mandatory;
+        props.Tag = index;
+        props.Hint = record->Description;
+        ScrollBox.AddCheckBox(props, *this);
     }
 }
 

@@ -55,7 +55,7 @@ protected:
     ~IProductCheckBox() = default;
 };
 
-struct TProductCheckBoxSpec {
+struct TProductCheckBoxProps {
     std::string Caption;
     bool Checked = false;
     bool Enabled = true;
@@ -70,7 +70,7 @@ public:
     virtual void FreeControls() = 0;
     // A check box at the bottom of the list (margins left 10, top 2, bottom 1), its tick set
     // before the events are connected so that building the list raises no clicks.
-    virtual void AddCheckBox(const TProductCheckBoxSpec& spec, IProductCheckBoxEvents& events) = 0;
+    virtual void AddCheckBox(const TProductCheckBoxProps& props, IProductCheckBoxEvents& events) = 0;
     // The check boxes it holds, in the order they were added.
     virtual std::vector<IProductCheckBox*> CheckBoxes() = 0;
 

@@ -24,12 +24,12 @@ namespace {
 
 class TBox final : public IProductCheckBox {
 public:
-    TBox(const TProductCheckBoxSpec& spec, IProductCheckBoxEvents& events)
-        : Spec(spec), FChecked(spec.Checked), FEvents(events) {}
-    int32_t Tag() const override { return Spec.Tag; }
+    TBox(const TProductCheckBoxProps& props, IProductCheckBoxEvents& events)
+        : Props(props), FChecked(props.Checked), FEvents(events) {}
+    int32_t Tag() const override { return Props.Tag; }
     bool Checked() const override { return FChecked; }
     void SetCheckedQuietly(bool checked) override { FChecked = checked; }
-    std::string Hint() const override { return Spec.Hint; }
+    std::string Hint() const override { return Props.Hint; }
     void Click() {
         FChecked = !FChecked;
         FEvents.OnProductComponentClick(*this);
@@ -38,7 +38,7 @@ public:
         FEvents.OnMouseOver(*this);
         FEvents.OnMouseLeave(*this);
     }
-    TProductCheckBoxSpec Spec;
+    TProductCheckBoxProps Props;
 
 private:
     bool FChecked;
@@ -54,8 +54,8 @@ public:
     }
     void ShowRefusal(const std::string&) override {}
     void FreeControls() override { Boxes.clear(); }
-    void AddCheckBox(const TProductCheckBoxSpec& spec, IProductCheckBoxEvents& events) override {
-        Boxes.push_back(std::make_unique<TBox>(spec, events));
+    void AddCheckBox(const TProductCheckBoxProps& props, IProductCheckBoxEvents& events) override {
+        Boxes.push_back(std::make_unique<TBox>(props, events));
     }
     std::vector<IProductCheckBox*> CheckBoxes() override {
         std::vector<IProductCheckBox*> out;
@@ -163,7 +163,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         for (size_t i = 0; i < window.Boxes.size(); ++i) {
             TBox& box = *window.Boxes[i];
             box.Hover();
-            if (!box.Spec.Enabled)
+            if (!box.Props.Enabled)
                 continue;
             Run([&] { box.Click(); });
             Run([&] { box.Click(); });

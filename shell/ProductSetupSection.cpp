@@ -28,16 +28,16 @@ QString Lines(const std::string& text) {
 // the hint feeds the details box and is never shown as a tool tip.
 class TProductCheckBox final : public QCheckBox, public IProductCheckBox {
 public:
-    TProductCheckBox(const TProductCheckBoxSpec& spec, QWidget* parent) : QCheckBox(parent) {
-        setObjectName(QStringLiteral("ProductComponent%1").arg(spec.Tag));
+    TProductCheckBox(const TProductCheckBoxProps& props, QWidget* parent) : QCheckBox(parent) {
+        setObjectName(QStringLiteral("ProductComponent%1").arg(props.Tag));
         // "&" is shown as it stands, not as a mnemonic.
-        setText(QString::fromStdString(spec.Caption).replace(QLatin1Char('&'), QLatin1String("&&")));
-        setChecked(spec.Checked);
-        setEnabled(spec.Enabled);
-        setProperty("Tag", spec.Tag);
-        setProperty("Hint", QString::fromStdString(spec.Hint));
-        FTag = spec.Tag;
-        FHint = spec.Hint;
+        setText(QString::fromStdString(props.Caption).replace(QLatin1Char('&'), QLatin1String("&&")));
+        setChecked(props.Checked);
+        setEnabled(props.Enabled);
+        setProperty("Tag", props.Tag);
+        setProperty("Hint", QString::fromStdString(props.Hint));
+        FTag = props.Tag;
+        FHint = props.Hint;
     }
 
     // After the tick is set, so that building the list raises no clicks.
@@ -97,10 +97,10 @@ public:
         NewContent();
     }
 
-    void AddCheckBox(const TProductCheckBoxSpec& spec, IProductCheckBoxEvents& events) override {
+    void AddCheckBox(const TProductCheckBoxProps& props, IProductCheckBoxEvents& events) override {
         auto* content = FArea->widget();
         auto* layout = static_cast<QVBoxLayout*>(content->layout());
-        auto* box = new TProductCheckBox(spec, content);
+        auto* box = new TProductCheckBox(props, content);
         auto* row = new QHBoxLayout();
         row->setContentsMargins(10, 2, 0, 1);
         row->addWidget(box);

@@ -19,26 +19,26 @@ namespace {
 
 class TFakeCheckBox final : public IProductCheckBox {
 public:
-    TFakeCheckBox(const TProductCheckBoxSpec& spec, IProductCheckBoxEvents& events)
-        : Spec(spec), FChecked(spec.Checked), FEvents(events) {}
-    int32_t Tag() const override { return Spec.Tag; }
+    TFakeCheckBox(const TProductCheckBoxProps& props, IProductCheckBoxEvents& events)
+        : Props(props), FChecked(props.Checked), FEvents(events) {}
+    int32_t Tag() const override { return Props.Tag; }
     bool Checked() const override { return FChecked; }
     void SetCheckedQuietly(bool checked) override { FChecked = checked; }
-    std::string Hint() const override { return Spec.Hint; }
+    std::string Hint() const override { return Props.Hint; }
 
     // As a user's click: the tick flips, then the click event runs.
     void Click() {
-        ASSERT_TRUE(Spec.Enabled) << Spec.Caption << " cannot be clicked";
+        ASSERT_TRUE(Props.Enabled) << Props.Caption << " cannot be clicked";
         FChecked = !FChecked;
         FEvents.OnProductComponentClick(*this);
     }
     void Hover() { FEvents.OnMouseOver(*this); }
     void Leave() { FEvents.OnMouseLeave(*this); }
     std::string Describe() const {
-        return std::string(FChecked ? "[x] " : "[ ] ") + Spec.Caption + (Spec.Enabled ? "" : " (mandatory)");
+        return std::string(FChecked ? "[x] " : "[ ] ") + Props.Caption + (Props.Enabled ? "" : " (mandatory)");
     }
 
-    TProductCheckBoxSpec Spec;
+    TProductCheckBoxProps Props;
 
 private:
     bool FChecked;
@@ -48,8 +48,8 @@ private:
 class TFakeScrollBox final : public IProductScrollBox {
 public:
     void FreeControls() override { Boxes.clear(); }
-    void AddCheckBox(const TProductCheckBoxSpec& spec, IProductCheckBoxEvents& events) override {
-        Boxes.push_back(std::make_unique<TFakeCheckBox>(spec, events));
+    void AddCheckBox(const TProductCheckBoxProps& props, IProductCheckBoxEvents& events) override {
+        Boxes.push_back(std::make_unique<TFakeCheckBox>(props, events));
     }
     std::vector<IProductCheckBox*> CheckBoxes() override {
         std::vector<IProductCheckBox*> out;
@@ -111,7 +111,7 @@ protected:
     }
     TFakeCheckBox& Box(const std::string& name) {
         for (auto& b : FWindow.ScrollBox.Boxes)
-            if (b->Spec.Caption.rfind(name + " (", 0) == 0)
+            if (b->Props.Caption.rfind(name + " (", 0) == 0)
                 return *b;
         ADD_FAILURE() << "no box " << name;
         return *FWindow.ScrollBox.Boxes.front();
@@ -332,7 +332,7 @@ TEST_P(ProductClickTest, SwitchesTheTaskAndTheChosenDependencies) {
     if (c.Answer == da_Cancel) {
         EXPECT_EQ(Bytes(), DependencyFile) << "not even rewritten";
     }
-    EXPECT_FALSE(Box("M").Spec.Enabled) << "a mandatory task cannot be clicked";
+    EXPECT_FALSE(Box("M").Props.Enabled) << "a mandatory task cannot be clicked";
 }
 
 INSTANTIATE_TEST_SUITE_P(Dependencies, ProductClickTest, ::testing::ValuesIn(ClickCases),
@@ -346,6 +346,13 @@ std::string Utf16(const std::string& ascii, bool bigEndian) {
         out += bigEndian ? '\0' : c;
         out += bigEndian ? c : '\0';
     }
+    return out;
+}
+
+std::string Utf32LE(const std::string& ascii) {
+    std::string out;
+    for (char c : ascii)
+        out += std::string(1, c) + std::string(3, '\0');
     return out;
 }
 
@@ -377,6 +384,7 @@ const TRoundTripCase RoundTripCases[] = {
     {"Utf16LittleEndianWithByteOrderMark", "\xFF\xFE" + Utf16(HandEdited, false)},
     {"Utf16BigEndianWithByteOrderMark", "\xFE\xFF" + Utf16(HandEdited, true)},
     {"Utf16WithoutByteOrderMark", Utf16(HandEdited, false)},
+    {"Utf32WithByteOrderMark", std::string("\xFF\xFE\0\0", 4) + Utf32LE(HandEdited)},
     {"Latin1",
      "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\r\n<ProductTasks>\r\n"
      "  <Task taskName=\"Alarms\" description=\"Alarmierung f\xFCr Ger\xE4te\">alarms.tsk</Task>\r\n"
