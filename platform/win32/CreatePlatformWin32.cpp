@@ -3,6 +3,7 @@
 
 #include "Win32InstanceBlock.h"
 #include "Win32NamedMutex.h"
+#include "Win32PortListeners.h"
 #include "Win32ProcessTable.h"
 #include "Win32Registry.h"
 #include "Win32ServiceManager.h"
@@ -29,6 +30,7 @@ TPlatform CreatePlatform() {
     p.Tcp = std::make_shared<TWin32TcpClient>();
     p.Registry = std::make_shared<TWin32Registry>();
     p.Shell = std::make_shared<TWin32Shell>();
+    p.Listeners = std::make_shared<TWin32PortListeners>();
     FillUnavailable(p);
     return p;
 }
