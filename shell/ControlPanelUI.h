@@ -37,6 +37,8 @@ class TSystemSection;
 class TControlPanelController;
 class TCvProcessList;
 class TNotifyMutex;
+class TProductComponents;
+class TProductSetupSection;
 class TSizeWarning;
 class TSysConfigParEditor;
 
@@ -134,6 +136,7 @@ public:
     const std::string& CurrentFile() const { return FCurrentFile; }
     TSysConfigParEditor* ParameterFileEditor() const { return FSysConfigPar.get(); }
     TCvProcessList* ProcessListObject() const { return FProcessList.get(); }
+    TProductComponents* ProductComponentsObject() const { return FProductComponents.get(); }
     bool WasMaximized() const { return FMaximized; }
 
 protected:
@@ -174,6 +177,7 @@ private:
     void CreateNotifyMutex();
     void CreateProcessList();
     void CreateParameterFileEditor();
+    void CreateProductComponents();
     void RetakeOriginalPoolSizes();
     void LaunchNotifyIfWanted();
     void TerminateSystemProcesses();
@@ -207,6 +211,8 @@ private:
     std::unique_ptr<TSystemSection> FSystem;
     std::unique_ptr<TConfigSection> FConfig;
     std::unique_ptr<TBackupSection> FBackup;
+    std::unique_ptr<TProductSetupSection> FProductSetup;
+    std::unique_ptr<TProductComponents> FProductComponents; // uses FProductSetup
     std::unique_ptr<TNotifyMutex> FMutex;
     std::unique_ptr<TCvProcessList> FProcessList;
     QTimer* FProcessTimer = nullptr;
