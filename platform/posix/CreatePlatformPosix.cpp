@@ -8,6 +8,7 @@
 #include "PosixTcpClient.h"
 #include "PosixWindowActivator.h"
 #include "platform/Unavailable.h"
+#include "platform/sandbox/SandboxCertificateStore.h"
 #include "platform/sandbox/SandboxRegistry.h"
 #include "platform/sandbox/SandboxServiceManager.h"
 
@@ -34,6 +35,7 @@ TPlatform CreatePlatform() {
     if (!sandbox.empty()) {
         p.Services = std::make_shared<TSandboxServiceManager>(sandbox);
         p.Registry = std::make_shared<TSandboxRegistry>(sandbox);
+        p.Certificates = std::make_shared<TSandboxCertificateStore>(sandbox);
     }
     FillUnavailable(p);
     return p;

@@ -1,6 +1,7 @@
 #include "platform/Platform.h"
 #include "platform/Unavailable.h"
 
+#include "Win32CertificateStore.h"
 #include "Win32InstanceBlock.h"
 #include "Win32NamedMutex.h"
 #include "Win32ProcessTable.h"
@@ -29,6 +30,7 @@ TPlatform CreatePlatform() {
     p.Tcp = std::make_shared<TWin32TcpClient>();
     p.Registry = std::make_shared<TWin32Registry>();
     p.Shell = std::make_shared<TWin32Shell>();
+    p.Certificates = std::make_shared<TWin32CertificateStore>();
     FillUnavailable(p);
     return p;
 }
