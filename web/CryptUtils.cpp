@@ -23,6 +23,15 @@ bool IsLeapYear(int y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; }
 
 std::string ErrorCodeText(uint32_t code) { return std::to_string(code); }
 
+// A host name holding a separator or quote would otherwise add attributes of its own to the
+// subject; such a name is quoted. Any other name goes in as it is.
+std::string X500Value(const std::string& value) {
+    const bool blankEnd = !value.empty() && (value.front() == ' ' || value.back() == ' ');
+    if (!blankEnd && value.find_first_of(",;+=\"<>#\r\n") == std::string::npos)
+        return value;
+    return "\"" + ReplaceAll(value, "\"", "\"\"") + "\"";
+}
+
 } // namespace
 
 // ---- TCertObject ----
@@ -301,10 +310,8 @@ std::string TCryptUtils::CreateDefaultCertificate(const std::string& HostName) {
     }
     container.reset();
 
-    // The host name is quoted so that a name holding separators stays one common name.
     std::vector<uint8_t> subject;
-    if (!FStore.EncodeName("CN=\"" + ReplaceAll(HostName, "\"", "\"\"") + "\", T=default",
-                           subject))
+    if (!FStore.EncodeName("CN=" + X500Value(HostName) + ", T=default", subject))
         return result;
 
     std::vector<TAltName> altNames(2);

@@ -2,6 +2,7 @@
 // platform's: replace-existing, store order, property write-through, key containers and the
 // ways a private key cannot be acquired; and its texts (properties file, X.500 strings).
 #include "CertTestSupport.h"
+#include "KnownEncodings.h"
 
 #include "platform/ServiceManager.h"
 #include "platform/sandbox/SandboxCertText.h"
@@ -359,6 +360,25 @@ TEST_F(SandboxCertificateStore, NamesReadInTheSimpleFormat) {
         EXPECT_FALSE(Store.EncodeName(bad, name)) << bad;
         EXPECT_EQ(Store.LastError(), CRYPT_E_INVALID_X500_STRING_CODE) << bad;
     }
+}
+
+TEST_F(SandboxCertificateStore, EncodesTheExtensionsAsThePlatformDoes) {
+    std::vector<uint8_t> out;
+    ASSERT_TRUE(Store.EncodeName("CN=pc1, T=default", out));
+    EXPECT_EQ(out, NamePc1Default);
+    std::vector<TAltName> names(2);
+    names[0].Kind = TAltName::an_IpAddress;
+    names[0].IpAddress = {0x7F, 0, 0, 1};
+    names[1].DnsName = "pc1";
+    ASSERT_TRUE(Store.EncodeAltNames(names, out));
+    EXPECT_EQ(out, AltNamesLoopbackPc1);
+    ASSERT_TRUE(Store.EncodeBasicConstraints(true, false, 0, out));
+    EXPECT_EQ(out, BasicConstraintsCa);
+    ASSERT_TRUE(Store.EncodeKeyIdentifier({0x01, 0x02}, out));
+    EXPECT_EQ(out, KeyIdentifier0102);
+    names[1].DnsName = "gr\xc3\xbc\xc3\x9f";
+    EXPECT_FALSE(Store.EncodeAltNames(names, out));
+    EXPECT_EQ(Store.LastError(), CRYPT_E_INVALID_IA5_STRING_CODE);
 }
 
 TEST(SandboxCertText, PropertiesRoundTripAndQuoting) {
