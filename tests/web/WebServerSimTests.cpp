@@ -10,6 +10,9 @@
 #include "platform/sandbox/SandboxRegistry.h"
 #include "platform/sandbox/SandboxServiceManager.h"
 #include "support/Sandbox.h"
+#include "support/TempFolder.h"
+#include "tools/corvane-sim/SimHttp.h"
+#include "tools/corvane-sim/SimWebServer.h"
 #include "web/CryptUtils.h"
 
 #include <gtest/gtest.h>
@@ -197,15 +200,94 @@ TEST_F(SimulatedWebServer, LocalOnlyModeServesPlainHttpOnLoopback) {
     EXPECT_EQ(missing.Output, "404");
 }
 
-TEST_F(SimulatedWebServer, NoHttpsWithoutAUsableCertificate) {
+TEST_F(SimulatedWebServer, NoHttpsAndNoRedirectWithoutAUsableCertificate) {
     const int port = FreePort();
     WriteFileAtomic(Sandbox.Dir() + "/sim/web-redirect-port", std::to_string(FreePort()));
-    WriteWebUI(port, true, false, false, "0123456789", "gone");
+    WriteWebUI(port, true, false, true, "0123456789", "gone");
     StartService();
     EXPECT_EQ(ReadText(StateFile()), "https unavailable certificate 0123456789 is not in the store\n");
     EXPECT_NE(ReadText(Sandbox.Dir() + "/services/Corvane/service.log")
                   .find("web server: no HTTPS: certificate 0123456789 is not in the store"),
               std::string::npos);
+}
+
+TEST_F(SimulatedWebServer, TheFlagFileKeepsItFromStarting) {
+    WriteFileAtomic(Sandbox.Dir() + "/sim/web-off", "");
+    auto scm = Services.Open(SC_MANAGER_CONNECT);
+    auto service = scm->OpenService("Corvane", SERVICE_START);
+    ASSERT_TRUE(service && service->Start());
+    EXPECT_TRUE(WaitFor([&] {
+        return ReadText(Sandbox.Dir() + "/services/Corvane/service.log").find("web server: off") !=
+               std::string::npos;
+    }));
+    EXPECT_FALSE(FileExists(StateFile()));
+}
+
+TEST(SimulatedWebSettings, ReadAsTheSystemsWebServerReadsThem) {
+    TTempFolder temp;
+    TSandboxRegistry registry(temp.Dir());
+    ASSERT_TRUE(registry.CreateKey(std::string(ProductsKey) + "Corvane Pro\\WebUI", KEY_WRITE));
+    struct TCase {
+        std::vector<std::pair<const char*, const char*>> Values;
+        int Port;
+        bool Encrypted, Forward, LocalOnly;
+        const char* Host;
+        const char* PortProblem;
+    };
+    const std::vector<TCase> cases = {
+        {{}, 443, true, true, false, "pc1.plant.local", ""},
+        {{{"Port", "8443"}, {"Encrypted", "false"}, {"ForwardHTTP", "FALSE"}, {"LocalhostUseOnly", "true"},
+          {"WebOriginsURL", "https://web.plant.local:8443"}},
+         8443, true, true, false, "web.plant.local", ""},
+        {{{"Port", "80"}, {"Encrypted", "False"}, {"ForwardHTTP", "False"}, {"LocalhostUseOnly", "True"},
+          {"WebOriginsURL", "http://localhost"}},
+         80, false, false, true, "localhost", ""},
+        {{{"Port", "eighty"}, {"WebOriginsURL", "pc9"}}, 443, true, true, false, "pc1.plant.local", "eighty"},
+        {{{"Port", "65536"}}, 443, true, true, false, "pc1.plant.local", "65536"},
+    };
+    for (auto& c : cases) {
+        for (const char* name : {"Port", "Encrypted", "ForwardHTTP", "LocalhostUseOnly", "WebOriginsURL"})
+            WriteProductValue(registry, "Corvane Pro\\WebUI", name, "");
+        for (auto& [name, value] : c.Values)
+            WriteProductValue(registry, "Corvane Pro\\WebUI", name, value);
+        sim::TWebSettings s = sim::ReadWebSettings(registry, "pc1.plant.local");
+        SCOPED_TRACE(c.Values.empty() ? "no values" : c.Values[0].second);
+        EXPECT_EQ(s.Port, c.Port);
+        EXPECT_EQ(s.Encrypted, c.Encrypted);
+        EXPECT_EQ(s.ForwardHTTP, c.Forward);
+        EXPECT_EQ(s.LocalOnly, c.LocalOnly);
+        EXPECT_EQ(s.HostName, c.Host);
+        EXPECT_EQ(s.PortProblem, c.PortProblem);
+    }
+}
+
+TEST(SimulatedWebRequests, RedirectsNameOnlyWellFormedHostsAndPaths) {
+    sim::TRequestHead r;
+    ASSERT_TRUE(sim::ParseRequestHead("GET /a?b=1 HTTP/1.1\r\nHost: pc1:8080\r\nAccept: */*", r));
+    EXPECT_EQ(r.Method, "GET");
+    EXPECT_EQ(r.Target, "/a?b=1");
+    EXPECT_EQ(r.Host, "pc1:8080");
+    for (const char* bad : {"GET / HTTP/2.0", "GET /", "GET  / HTTP/1.1", "G\x01T / HTTP/1.1",
+                            "GET / HTTP/1.1\r\nHost: a\r\nHost: b", "GET / HTTP/1.1\r\nno colon"})
+        EXPECT_FALSE(sim::ParseRequestHead(bad, r)) << bad;
+
+    struct TCase {
+        const char* Host;
+        const char* Expected;
+    };
+    for (auto& c : std::vector<TCase>{{"pc1.plant.local", "pc1.plant.local"},
+                                      {"127.0.0.1:8080", "127.0.0.1"},
+                                      {"[::1]:80", "[::1]"},
+                                      {"evil.com/x", ""},
+                                      {"a b", ""},
+                                      {"pc1:80:80", ""},
+                                      {"[::1", ""},
+                                      {"", ""}})
+        EXPECT_EQ(sim::RedirectHost(c.Host), c.Expected) << c.Host;
+    EXPECT_EQ(sim::RedirectPath("/status?x=1"), "/status?x=1");
+    EXPECT_EQ(sim::RedirectPath("//evil.com/"), "/");
+    EXPECT_EQ(sim::RedirectPath("http://x/"), "/");
+    EXPECT_EQ(sim::HtmlEscape("<a href=\"x\">&'"), "&lt;a href=&quot;x&quot;&gt;&amp;&#39;");
 }
 
 } // namespace

@@ -223,6 +223,10 @@ void TWebServer::Log(const std::string& line) {
 }
 
 void TWebServer::Start() {
+    if (cv::FileExists(FSandbox + "/sim/web-off")) {
+        Log("off");
+        return;
+    }
     std::signal(SIGPIPE, SIG_IGN); // a client that goes away must not end the service
     if (::pipe2(FWake, O_CLOEXEC) != 0) {
         Log(std::string("cannot start: ") + std::strerror(errno));
@@ -309,7 +313,8 @@ void TWebServer::Start() {
         } else {
             SSL_CTX_free(ctx);
         }
-        if (s.ForwardHTTP) {
+        // Without HTTPS there is nothing to send plain requests on to.
+        if (s.ForwardHTTP && !FListeners.empty()) {
             int redirectPort = 80;
             if (auto text = cv::ReadFileBytes(FSandbox + "/sim/web-redirect-port")) {
                 int32_t n = 0;

@@ -6,7 +6,9 @@
 // a listener that redirects plain requests to HTTPS when "ForwardHTTP" is not "False" (on
 // port 80, or the port in <sandbox>/sim/web-redirect-port, when that port can be had), and
 // every listener on 127.0.0.1 alone when "LocalhostUseOnly" is exactly "True". It answers
-// GET and HEAD of "/" with a small status page.
+// GET and HEAD of "/" with a small status page. Without a usable certificate there is no
+// HTTPS and so no redirect either. The flag file <sandbox>/sim/web-off keeps it from starting
+// (for tests that start the service with a certificate but want no listeners).
 //
 // What it serves, or why not, goes to standard output (the service's log) and, once the
 // listeners are set up, into <sandbox>/sim/webserver, which is removed when it stops.
