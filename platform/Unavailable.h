@@ -78,6 +78,14 @@ public:
     std::unique_ptr<ITcpConnection> Connect(const std::string&, uint16_t) override { return {}; }
 };
 
+class TUnavailablePortListeners : public IPortListeners {
+public:
+    bool Find(uint16_t, std::vector<TPortListener>& out) override {
+        out.clear();
+        return false;
+    }
+};
+
 // Fills every empty slot of the bundle with its unavailable backend.
 void FillUnavailable(TPlatform& p);
 

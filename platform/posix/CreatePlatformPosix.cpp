@@ -2,6 +2,7 @@
 
 #include "PosixInstanceBlock.h"
 #include "PosixNamedMutex.h"
+#include "PosixPortListeners.h"
 #include "PosixProcessTable.h"
 #include "PosixShell.h"
 #include "PosixSystemInfo.h"
@@ -31,6 +32,8 @@ TPlatform CreatePlatform() {
     p.Mutexes = std::make_shared<TPosixNamedMutex>();
     p.Tcp = std::make_shared<TPosixTcpClient>();
     p.Shell = std::make_shared<TPosixShell>();
+    // The machine's own ports, with or without a sandbox: a web server in one listens on them.
+    p.Listeners = std::make_shared<TPosixPortListeners>();
     // The Windows-only facilities exist only inside a sandbox.
     if (!sandbox.empty()) {
         p.Services = std::make_shared<TSandboxServiceManager>(sandbox);

@@ -4,6 +4,7 @@
 #include "Win32CertificateStore.h"
 #include "Win32InstanceBlock.h"
 #include "Win32NamedMutex.h"
+#include "Win32PortListeners.h"
 #include "Win32ProcessTable.h"
 #include "Win32Registry.h"
 #include "Win32ServiceManager.h"
@@ -31,6 +32,7 @@ TPlatform CreatePlatform() {
     p.Registry = std::make_shared<TWin32Registry>();
     p.Shell = std::make_shared<TWin32Shell>();
     p.Certificates = std::make_shared<TWin32CertificateStore>();
+    p.Listeners = std::make_shared<TWin32PortListeners>();
     FillUnavailable(p);
     return p;
 }
