@@ -3,6 +3,7 @@
 #include "Controller.h"
 #include "MessageBar.h"
 #include "ProcessListView.h"
+#include "ProductSetupSection.h"
 #include "Sections.h"
 #include "Widgets.h"
 #include "Images.h"
@@ -11,6 +12,7 @@
 #include "ViewLogic.h"
 #include "config/Backup.h"
 #include "config/CvRegistry.h"
+#include "config/ProductComponents.h"
 #include "config/SizeWarning.h"
 #include "config/SysConfigParEditor.h"
 #include "service/CvProcessList.h"
@@ -88,6 +90,7 @@ TForm1::~TForm1() {
     FPanels.clear();
     FSysConfigPar.reset();
     FSizeWarning.reset();
+    FProductComponents.reset();
     if (FInstanceHandle)
         FPlatform.Windows->Unregister();
 #ifdef _WIN32
@@ -333,7 +336,7 @@ void TForm1::BuildSections(QVBoxLayout* into) {
     ProductSetupBtn = product.Button;
     ProductSetupPanel = product.Header;
     ProductSetupPanel->hide();
-    new QVBoxLayout(product.Info);
+    FProductSetup = std::make_unique<TProductSetupSection>(product.Info);
     auto backup = AddSection(into, QStringLiteral("BackupPanel"), QStringLiteral("BackupBtn"),
                              QStringLiteral("Disk Image Backup"), QStringLiteral("BackupInfoPanel"));
     BackupBtn = backup.Button;
@@ -458,6 +461,7 @@ void TForm1::FirstShow() {
     CreateParameterFileEditor();
     FBackup->SetHints();
     FBackup->FieldsChanged();
+    CreateProductComponents();
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
@@ -908,6 +912,12 @@ void TForm1::RunBackupCommand(int kind, const std::string& source, const std::st
         cv::RunBackupCommand(*FPlatform.Shell, kind, source, target, FRunningIn64Bit, FWindowsFolder);
     if (!refusal.empty())
         ShowErrorMessage(refusal);
+}
+
+// ---------------------------------------------------------------- product components
+
+void TForm1::CreateProductComponents() {
+    FProductComponents = std::make_unique<TProductComponents>(*FProductSetup, SysServicesFolder);
 }
 
 // ---------------------------------------------------------------- memory pool sizes

@@ -34,6 +34,8 @@ class TSystemSection;
 class TControlPanelController;
 class TCvProcessList;
 class TNotifyMutex;
+class TProductComponents;
+class TProductSetupSection;
 class TSizeWarning;
 class TSysConfigParEditor;
 
@@ -122,6 +124,7 @@ public:
     const std::string& CurrentFile() const { return FCurrentFile; }
     TSysConfigParEditor* ParameterFileEditor() const { return FSysConfigPar.get(); }
     TCvProcessList* ProcessListObject() const { return FProcessList.get(); }
+    TProductComponents* ProductComponentsObject() const { return FProductComponents.get(); }
     bool WasMaximized() const { return FMaximized; }
 
 protected:
@@ -162,6 +165,7 @@ private:
     void CreateNotifyMutex();
     void CreateProcessList();
     void CreateParameterFileEditor();
+    void CreateProductComponents();
     void RetakeOriginalPoolSizes();
     void LaunchNotifyIfWanted();
     void TerminateSystemProcesses();
@@ -195,6 +199,8 @@ private:
     std::unique_ptr<TSystemSection> FSystem;
     std::unique_ptr<TConfigSection> FConfig;
     std::unique_ptr<TBackupSection> FBackup;
+    std::unique_ptr<TProductSetupSection> FProductSetup;
+    std::unique_ptr<TProductComponents> FProductComponents; // uses FProductSetup
     std::unique_ptr<TNotifyMutex> FMutex;
     std::unique_ptr<TCvProcessList> FProcessList;
     QTimer* FProcessTimer = nullptr;
