@@ -6,6 +6,7 @@
 #include "EventLog.h"
 #include "InstanceBlock.h"
 #include "NamedMutex.h"
+#include "PortListeners.h"
 #include "ProcessTable.h"
 #include "Registry.h"
 #include "ServiceManager.h"
@@ -33,6 +34,7 @@ struct TPlatform {
     std::shared_ptr<ISystemInfo> System;
     std::shared_ptr<ITcpClient> Tcp;
     std::shared_ptr<ITaskbar> Taskbar;
+    std::shared_ptr<IPortListeners> Listeners;
 };
 
 // The sandbox folder, empty when none is set.

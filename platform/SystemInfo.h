@@ -20,7 +20,8 @@ public:
     virtual int UtcOffsetMinutes() = 0;             // in force now, east positive
     virtual bool IsNtPlatform() = 0;
     virtual uint32_t CurrentProcessId() = 0;
-    virtual uint32_t CurrentThreadId() = 0;      // the calling thread's system id
+    // The calling thread's system id; test doubles that do not care may leave it at 0.
+    virtual uint32_t CurrentThreadId() { return 0; }
 };
 
 } // namespace cv

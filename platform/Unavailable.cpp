@@ -22,6 +22,8 @@ void FillUnavailable(TPlatform& p) {
         p.Taskbar = std::make_shared<TUnavailableTaskbar>();
     if (!p.Tcp)
         p.Tcp = std::make_shared<TUnavailableTcpClient>();
+    if (!p.Listeners)
+        p.Listeners = std::make_shared<TUnavailablePortListeners>();
 }
 
 } // namespace cv

@@ -20,17 +20,45 @@ public:
 
 class TUnavailableCertificateStore : public ICertificateStore {
 public:
-    bool Enumerate(const std::string&, std::vector<TCertificateFields>&) override { return false; }
-    bool Add(const std::string&, const TCertificateFields&) override { return false; }
-    bool CreateSelfSigned(const TSelfSignedRequest&, TCertificateFields&) override { return false; }
-    void DebugText(std::string& lastError) const override { lastError = "no certificate store"; }
+    std::unique_ptr<ICertStoreHandle> OpenSystemStore(const std::string&) override { return {}; }
+    std::unique_ptr<IKeyContainer> AcquireContext(const std::string&, const std::string&, uint32_t,
+                                                  uint32_t) override {
+        return {};
+    }
+    bool EncodeName(const std::string&, std::vector<uint8_t>&) override { return false; }
+    bool EncodeAltNames(const std::vector<TAltName>&, std::vector<uint8_t>&) override {
+        return false;
+    }
+    bool EncodeBasicConstraints(bool, bool, uint32_t, std::vector<uint8_t>&) override {
+        return false;
+    }
+    bool EncodeKeyIdentifier(const std::vector<uint8_t>&, std::vector<uint8_t>&) override {
+        return false;
+    }
+    std::unique_ptr<ICertificate> CreateSelfSigned(const std::vector<uint8_t>&, const TKeyProvInfo&,
+                                                   const std::string&, const TSystemTime&,
+                                                   const std::vector<TCertExtension>&) override {
+        return {};
+    }
+    std::unique_ptr<ICertificate> CreateFromEncoded(const std::vector<uint8_t>&) override {
+        return {};
+    }
+    uint32_t LastError() const override { return ERROR_ACCESS_DENIED_CODE; }
 };
 
 class TUnavailableEventLog : public IEventLog {
 public:
     std::unique_ptr<IEventSubscription> Subscribe(const std::string&, const std::string&,
-                                                  TDeliver) override {
+                                                  uint32_t, TCallback) override {
         return {};
+    }
+    std::unique_ptr<IPublisherMetadata> OpenPublisherMetadata(const std::string&) override {
+        return {};
+    }
+    uint32_t FormatMessageText(IPublisherMetadata&, IEventRecord&, char16_t*, uint32_t,
+                           uint32_t& bufferUsed) override {
+        bufferUsed = 0;
+        return ERROR_EVT_PUBLISHER_METADATA_NOT_FOUND_CODE;
     }
 };
 
@@ -56,6 +84,14 @@ public:
 class TUnavailableTcpClient : public ITcpClient {
 public:
     std::unique_ptr<ITcpConnection> Connect(const std::string&, uint16_t) override { return {}; }
+};
+
+class TUnavailablePortListeners : public IPortListeners {
+public:
+    bool Find(uint16_t, std::vector<TPortListener>& out) override {
+        out.clear();
+        return false;
+    }
 };
 
 // Fills every empty slot of the bundle with its unavailable backend.

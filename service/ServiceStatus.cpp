@@ -114,9 +114,12 @@ namespace {
 // past the deadline. False when the deadline has come.
 bool SleepByHint(const TServiceStatusInfo& status, std::chrono::steady_clock::time_point deadline) {
     using namespace std::chrono;
-    const auto left = duration_cast<milliseconds>(deadline - steady_clock::now()).count();
-    if (left <= 0)
+    // Compared as time points: a deadline less than a millisecond away has not come yet, and
+    // callers tell "timed out" from "could not query" by the deadline alone.
+    const auto now = steady_clock::now();
+    if (now >= deadline)
         return false;
+    const long long left = ceil<milliseconds>(deadline - now).count();
     const long long step = std::clamp<long long>(status.WaitHint / 10, 10, 1000);
     std::this_thread::sleep_for(milliseconds(std::min<long long>(step, left)));
     return true;

@@ -1,8 +1,11 @@
 #include "platform/Platform.h"
 #include "platform/Unavailable.h"
 
+#include "Win32EventLog.h"
+#include "Win32CertificateStore.h"
 #include "Win32InstanceBlock.h"
 #include "Win32NamedMutex.h"
+#include "Win32PortListeners.h"
 #include "Win32ProcessTable.h"
 #include "Win32Registry.h"
 #include "Win32ServiceManager.h"
@@ -29,6 +32,9 @@ TPlatform CreatePlatform() {
     p.Tcp = std::make_shared<TWin32TcpClient>();
     p.Registry = std::make_shared<TWin32Registry>();
     p.Shell = std::make_shared<TWin32Shell>();
+    p.EventLog = std::make_shared<TWin32EventLog>();
+    p.Certificates = std::make_shared<TWin32CertificateStore>();
+    p.Listeners = std::make_shared<TWin32PortListeners>();
     FillUnavailable(p);
     return p;
 }

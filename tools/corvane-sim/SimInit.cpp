@@ -1,10 +1,13 @@
 // corvane-sim init DIR: a new sandbox holding a sample installation.
 #include "Sim.h"
+#include "SimEvents.h"
+#include "SimProduct.h"
 #include "SimScripts.h"
 
 #include "platform/FileSystem.h"
 #include "platform/Registry.h"
 #include "platform/ServiceManager.h"
+#include "platform/sandbox/SandboxCertificateStore.h"
 #include "platform/sandbox/SandboxRegistry.h"
 #include "platform/sandbox/SandboxServiceManager.h"
 
@@ -136,6 +139,8 @@ int RunInit(int argc, char** argv) {
         cv::WriteFileAtomic(install + "sys/active/sys_/kernel_params.par", KernelParams());
         cv::WriteFileAtomic(install + "sys/active/sys_/kernel_setup.lum", KernelSetupScript());
         cv::WriteFileAtomic(install + "prog/exec/stop_sequence.lum", StopSequenceScript());
+        sim::RegisterEventPublishers(dir);
+        cv::WriteFileAtomic(dir + "/CorvanePro/Services/Resources/product.xml", sim::ProductXml());
         if (!cv::FileExists(dir + "/sim/launches.log"))
             cv::WriteFileAtomic(dir + "/sim/launches.log", "");
 
@@ -170,6 +175,10 @@ int RunInit(int argc, char** argv) {
                         {"WebOriginsURL", ""},
                         {"WebOriginsWs", ""},
                         {"LocalhostUseOnly", "False"}});
+        // The computer's certificate stores, empty until a certificate is made.
+        cv::TSandboxCertificateStore certificates(dir);
+        ok &= certificates.OpenSystemStore("My") != nullptr;
+        ok &= certificates.OpenSystemStore("Root") != nullptr;
         if (!ok) {
             std::fprintf(stderr, "corvane-sim init: cannot write the installation in %s\n",
                          dir.c_str());
