@@ -166,6 +166,30 @@ constexpr std::string_view KernelSetup = R"lumo(
 #IF 'ALARM':COUNT > 0 AND NOT @QUIET_START #THEN -
    #PRINT 'ALARM':COUNT + " alarms are pending since the last stop"
 
+; --- Operator sessions: the workplaces listed in workplaces.cfg ------------------------------
+#OPEN_FILE 4 = "sys/active/sys_/workplaces.cfg"
+#READ_KEYS 4
+#LOOP_WITH J = 1 .. 32
+   #READ_NEXT 4
+   #IF %EOF #THEN #LOOP_EXIT
+   #CASE RECORD:KIND
+      #WHEN "CONTROL_ROOM" #DO #SET 'WP':PRIORITY = 1
+      #WHEN "ENGINEERING", "MAINTENANCE" #DO #SET 'WP':PRIORITY = 2
+      #OTHERWISE #SET 'WP':PRIORITY = 3
+   #CASE_END
+   #CREATE 'WP':NAME = RECORD:NAME
+   #SET 'WP':IDLE_LOGOUT_MIN = 30
+#LOOP_END
+#CLOSE_FILE 4
+
+; --- Report library ------------------------------------------------------------------------
+#REP_LIB "REPORTS"
+#LOOP_WITH I = 1 .. 3
+   #GET 'REPORT':TEMPLATE = "DAILY_" + I
+   #IF %FOUND AND 'REPORT':ENABLED == 1 #THEN -
+      #SET_TIME 'REPORT':NEXT_RUN = "06:" + (I - 1) + "5:00"
+#LOOP_END
+
 ; --- Bring the applications hot ------------------------------------------------------------
 #IF OK == 1 #THEN #BLOCK
    #LOOP_WITH I = 1 .. APL_COUNT
@@ -246,6 +270,20 @@ constexpr std::string_view StopSequence = R"lumo(
 #ELSE #BLOCK
    #DELETE 'NET':SESSIONS
    #SET 'NET':STATE = "DOWN"
+#BLOCK_END
+
+; --- Kernel processes: wait until the applications' processes have gone ----------------
+#SET WAITED = 0
+#LOOP WAITED < TIMEOUT
+   #GET 'SYS':PROCESS_COUNT
+   #IF 'SYS':PROCESS_COUNT == 0 #THEN #LOOP_EXIT
+   #PAUSE STEP_S
+   #SET WAITED = WAITED + STEP_S
+#LOOP_END
+#IF 'SYS':PROCESS_COUNT > 0 #THEN #BLOCK
+   ; what is still running is ended by the service after this program
+   #PRINT 'SYS':PROCESS_COUNT + " kernel processes still running after " + TIMEOUT + " s"
+   #SET LEFT = LEFT + 'SYS':PROCESS_COUNT
 #BLOCK_END
 
 ; --- Stop record ---------------------------------------------------------------------
