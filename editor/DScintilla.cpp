@@ -198,6 +198,18 @@ bool TDScintilla::GetReadOnly() const {
     return Send(SCI_GETREADONLY) != 0;
 }
 
+void TDScintilla::SetReadOnly(bool ReadOnly) {
+    Send(SCI_SETREADONLY, ReadOnly ? 1 : 0);
+}
+
+void TDScintilla::BeginUndoAction() {
+    Send(SCI_BEGINUNDOACTION);
+}
+
+void TDScintilla::EndUndoAction() {
+    Send(SCI_ENDUNDOACTION);
+}
+
 // --- Positions and selection
 
 int TDScintilla::GetCurrentPos() const {
@@ -218,6 +230,10 @@ int TDScintilla::PositionFromLine(int Line) const {
 
 int TDScintilla::GetLineEndPosition(int Line) const {
     return static_cast<int>(Send(SCI_GETLINEENDPOSITION, W(Line)));
+}
+
+int TDScintilla::PositionAfter(int Pos) const {
+    return static_cast<int>(Send(SCI_POSITIONAFTER, W(Pos)));
 }
 
 int TDScintilla::GetColumn(int Pos) const {
@@ -499,6 +515,26 @@ void TDScintilla::SetModEventMask(int Mask) {
 
 int TDScintilla::GetModEventMask() const {
     return static_cast<int>(Send(SCI_GETMODEVENTMASK));
+}
+
+void TDScintilla::EditInOneGo(const std::function<bool()>& Edits) {
+    const int mask = GetModEventMask();
+    SetModEventMask(0);
+    bool changed = false;
+    try {
+        changed = Edits();
+    } catch (...) {
+        SetModEventMask(mask);
+        throw;
+    }
+    SetModEventMask(mask);
+    if (!changed || (mask & SciModEventMaskInsertDelete) == 0)
+        return;
+    // Through copies, as the component's notifications are raised: a handler may replace itself.
+    if (auto onChange = OnChange)
+        onChange();
+    if (auto onModified = OnModified)
+        onModified(TSciModification{0, SciModEventMaskInsertDelete, GetLength(), 0});
 }
 
 // --- The styler's access

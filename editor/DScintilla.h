@@ -8,6 +8,7 @@
 #include "editor/DScintillaCustom.h"
 #include "editor/LumoDocument.h"
 
+#include <functional>
 #include <string>
 
 namespace cv {
@@ -60,6 +61,10 @@ public:
     bool CanPaste() const;
     void SelectAll();
     bool GetReadOnly() const;
+    void SetReadOnly(bool ReadOnly);
+    // Everything between the two is one step for undo.
+    void BeginUndoAction();
+    void EndUndoAction();
 
     // --- Positions and selection
     int GetCurrentPos() const;
@@ -68,6 +73,8 @@ public:
     // Start of the line; -1 for a line past the last.
     int PositionFromLine(int Line) const override;
     int GetLineEndPosition(int Line) const;
+    // The position after the character at Pos (the text's length at most).
+    int PositionAfter(int Pos) const;
     int GetColumn(int Pos) const;
     int WordStartPosition(int Pos, bool OnlyWordCharacters) const;
     int WordEndPosition(int Pos, bool OnlyWordCharacters) const;
@@ -163,6 +170,10 @@ public:
     // Caret moves cost it the same when the display updates, whatever the mask.
     void SetModEventMask(int Mask);
     int GetModEventMask() const;
+    // Runs many edits with the modification events held back (each one let through costs the
+    // component that count), then, when `Edits` says the text changed, raises OnChange and one
+    // OnModified covering the whole text, as far as the mask lets them through.
+    void EditInOneGo(const std::function<bool()>& Edits);
 
     // --- The styler's access (ILumoDocument)
     // The text without a copy; fetch it again after any change.

@@ -2,6 +2,13 @@
 // The editing component as a widget. The component is linked into the program (no library is
 // loaded at run time) and messages go straight to it. This base holds the one place that
 // sends messages, and turns the component's notifications into the control's events.
+//
+// The component's accessibility support counts the characters from the start of the text at
+// every display update that moves the caret, milliseconds at the end of a long program. While
+// no assistive technology is active nobody reads that count, so the control then offers a
+// plain accessible widget; once accessibility becomes active the component's own interface,
+// with the text, takes over. (The count it makes for each insertion or deletion that the
+// modification event mask lets through cannot be avoided this way.)
 #include "editor/DScintillaTypes.h"
 
 #include <Qsci/qsciscintillabase.h>
@@ -14,6 +21,7 @@ namespace cv {
 class TDScintillaCustom : public QsciScintillaBase {
 public:
     explicit TDScintillaCustom(QWidget* Parent = nullptr);
+    ~TDScintillaCustom() override;
 
     // Events. Each is optional, called only when set, and may be replaced or cleared from
     // inside its own call.

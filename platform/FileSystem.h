@@ -14,6 +14,8 @@ bool DirectoryExists(const std::string& path);
 bool CreateDir(const std::string& path);       // one level
 bool ForceDirectories(const std::string& path);
 std::optional<std::string> ReadFileBytes(const std::string& path);
+// The file's bytes; raises cv::Exception naming the path and the system's reason on failure.
+std::string ReadFileOrRaise(const std::string& path);
 // Writes beside the file, flushes, then puts it in the file's place: a crash never leaves half
 // a file. The file keeps its permissions (POSIX: mode, and owner and group when run as root;
 // Windows: security descriptor and attributes through ReplaceFileW); a symbolic link keeps

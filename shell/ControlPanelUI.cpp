@@ -8,6 +8,7 @@
 #include "Sections.h"
 #include "Widgets.h"
 #include "Images.h"
+#include "LumoEditorHost.h"
 #include "MessageDialog.h"
 #include "StatusTree.h"
 #include "ViewLogic.h"
@@ -168,6 +169,9 @@ void TForm1::BuildFrame() {
     LumoEditorPanel = BuildFullPanel(QStringLiteral("LumoEditorPanel"), QStringLiteral("Panel2"),
                                      QStringLiteral("Image1"), QStringLiteral("Label4"));
     row->addWidget(LumoEditorPanel, 1);
+    FEditorHost = std::make_unique<TLumoEditorHost>(
+        this, LumoEditorPanel, LumoEditorPanel->findChild<QFrame*>(QStringLiteral("LumoEditorPanelBody")),
+        FCurrentFile, FPlatform.System);
     MessageHistoryPanel = BuildFullPanel(QStringLiteral("MessageHistoryPanel"),
                                          QStringLiteral("HistoryBackPanel"),
                                          QStringLiteral("HistoryBackImage"),
@@ -185,7 +189,8 @@ void TForm1::BuildFrame() {
 
     auto* back = new QShortcut(QKeySequence(Qt::ALT | Qt::Key_Backspace), this);
     connect(back, &QShortcut::activated, this, [this] {
-        if (ProcessPanel->isVisible() || MessageHistoryPanel->isVisible())
+        if (ProcessPanel->isVisible() || MessageHistoryPanel->isVisible() ||
+            LumoEditorPanel->isVisible())
             Back();
     });
 }
@@ -414,13 +419,7 @@ QFrame* TForm1::BuildFullPanel(const QString& name, const QString& stripName,
 void TForm1::BuildMenu() {
     MainMenu1 = new QMenuBar(this);
     MainMenu1->setObjectName(QStringLiteral("MainMenu1"));
-    auto* file = MainMenu1->addMenu(QStringLiteral("&File"));
-    auto* back = file->addAction(QStringLiteral("&Back"));
-    back->setShortcut(QKeySequence(Qt::ALT | Qt::Key_Backspace));
-    back->setShortcutContext(Qt::WidgetWithChildrenShortcut);
-    connect(back, &QAction::triggered, this, [this] { Back(); });
-    MainMenu1->addMenu(QStringLiteral("&Edit"));
-    MainMenu1->addMenu(QStringLiteral("Find"));
+    FEditorHost->BuildMenu(MainMenu1, [this] { Back(); });
     setMenuBar(MainMenu1);
     MainMenu1->hide(); // attached only while the editor shows
 }
@@ -465,6 +464,7 @@ void TForm1::FirstShow() {
     FMaximized = false;
     FEnlargedWidth = 750;
     MainMenu1->hide();
+    FEditorHost->FirstShow(); // no modification events until a file is loaded; the replace dialog
     ResolveFolders();
     CreateNotifyMutex();
 #ifdef _WIN32
@@ -485,16 +485,20 @@ void TForm1::FirstShow() {
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
-    if (!QuerySaveEditor()) {
-        event->ignore();
+    // Refused first, so that a save that fails (its error shows) keeps the window and the text.
+    event->ignore();
+    if (QuerySaveEditor() == mrCancel)
         return;
-    }
-    QMainWindow::closeEvent(event);
+    QMainWindow::closeEvent(event); // accepts
 }
 
 // ---------------------------------------------------------------- navigation
 
 void TForm1::ShowPanel(QWidget* panel) {
+    // The script is read before anything changes: a file that cannot be read (its error shows)
+    // leaves the window as it was.
+    if (panel == LumoEditorPanel)
+        FEditorHost->LoadCurrentFile();
     if (panel == ProcessPanel && FProcessList)
         FProcessList->SetActive(fullActive);
     for (auto* p : FPanels)
@@ -564,9 +568,9 @@ void TForm1::Back() {
         ShowPanel(AdditionalPanel);
 }
 
-bool TForm1::CanLeaveEditor() { return true; }
+bool TForm1::CanLeaveEditor() { return FEditorHost->CanLeaveEditor(); }
 
-bool TForm1::QuerySaveEditor() { return true; }
+int TForm1::QuerySaveEditor() { return FEditorHost->QuerySaveEditor(); }
 
 void TForm1::SectionClick(QCommandLinkButton* button) {
     const int tag = button->property("Tag").toInt() == 1 ? 0 : 1;

@@ -30,6 +30,7 @@ namespace cv {
 class TApplicationsTree;
 class TBackupSection;
 class TConfigSection;
+class TLumoEditorHost;
 class TMessageBar;
 class TMessageHistoryView;
 class TProcessListView;
@@ -85,7 +86,8 @@ public:
     bool ToggleExpand();
     void Back();
     bool CanLeaveEditor() override;
-    bool QuerySaveEditor();
+    // The editor host's save question: mrYes, mrNo or mrCancel (LumoEditorHost.h).
+    int QuerySaveEditor();
 
     // IControlPanelView.
     void StatusUpdate(const std::string& key, const std::string& value) override;
@@ -134,6 +136,7 @@ public:
     const std::string& GetWardenFolder() const { return WardenFolder; }
     const std::string& GetSysServicesFolder() const { return SysServicesFolder; }
     const std::string& CurrentFile() const { return FCurrentFile; }
+    TLumoEditorHost* EditorHost() const { return FEditorHost.get(); }
     TSysConfigParEditor* ParameterFileEditor() const { return FSysConfigPar.get(); }
     TCvProcessList* ProcessListObject() const { return FProcessList.get(); }
     TProductComponents* ProductComponentsObject() const { return FProductComponents.get(); }
@@ -218,6 +221,7 @@ private:
     QTimer* FProcessTimer = nullptr;
     std::unique_ptr<TWinEvtListener> FEventLogListener;
     TMessageHistory FMessageHistory;
+    std::unique_ptr<TLumoEditorHost> FEditorHost; // after FCurrentFile, which it reads
 
     // The left column.
     QFrame* ControlPanel = nullptr;

@@ -69,6 +69,33 @@ std::optional<std::string> ReadFileBytes(const std::string& path) {
     return out;
 }
 
+std::string ReadFileOrRaise(const std::string& path) {
+    auto fail = [&] {
+        throw Exception("Cannot read file \"" + path + "\". " + std::strerror(errno));
+    };
+    int fd = open(NativePath(path).c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        fail();
+    std::string out;
+    char buf[65536];
+    for (;;) {
+        ssize_t n = read(fd, buf, sizeof buf);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            const int error = errno;
+            close(fd);
+            errno = error;
+            fail();
+        }
+        if (n == 0)
+            break;
+        out.append(buf, static_cast<size_t>(n));
+    }
+    close(fd);
+    return out;
+}
+
 namespace {
 
 constexpr const char* TempMark = ".tmp-";

@@ -133,6 +133,33 @@ std::optional<std::string> ReadFileBytes(const std::string& path) {
     return bytes;
 }
 
+std::string ReadFileOrRaise(const std::string& path) {
+    auto fail = [&](DWORD code) {
+        throw Exception("Cannot read file \"" + path + "\": " + win32::SystemErrorText(code));
+    };
+    win32::TFileHandle file(::CreateFileW(win32::Widen(path).c_str(), GENERIC_READ,
+                                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                          nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file)
+        fail(::GetLastError());
+    LARGE_INTEGER size{};
+    if (!::GetFileSizeEx(file.Get(), &size))
+        fail(::GetLastError());
+    std::string bytes(static_cast<size_t>(std::max<LONGLONG>(size.QuadPart, 0)), '\0');
+    size_t done = 0;
+    while (done < bytes.size()) {
+        DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1u << 30));
+        DWORD read = 0;
+        if (!::ReadFile(file.Get(), bytes.data() + done, chunk, &read, nullptr))
+            fail(::GetLastError());
+        if (read == 0)
+            break; // shrank while we read
+        done += read;
+    }
+    bytes.resize(done);
+    return bytes;
+}
+
 void WriteFileAtomic(const std::string& path, const std::string& bytes) {
     RemoveStaleTemporaries(path);
     const std::string temp = TempNameBeside(path);

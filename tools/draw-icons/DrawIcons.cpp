@@ -1,5 +1,6 @@
 // Draws the window's pictures into PNG files (run once; the results live in shell/images and
-// the Qt resource file). Usage: draw-icons OUTPUT_FOLDER
+// the Qt resource file; the script editor's in editor/images). Usage:
+// draw-icons OUTPUT_FOLDER [EDITOR_OUTPUT_FOLDER]
 #include <QColor>
 #include <QGuiApplication>
 #include <QImage>
@@ -243,6 +244,38 @@ QImage Close() {
     return img;
 }
 
+// The search bar's buttons: a triangle pointing up (previous) or down (next), and a cross.
+QImage FindArrow(bool up) {
+    QImage img = Canvas(16);
+    QPainter p(&img);
+    Begin(p);
+    QPainterPath tri;
+    if (up) {
+        tri.moveTo(8, 4);
+        tri.lineTo(13, 11);
+        tri.lineTo(3, 11);
+    } else {
+        tri.moveTo(3, 5);
+        tri.lineTo(13, 5);
+        tri.lineTo(8, 12);
+    }
+    tri.closeSubpath();
+    p.setPen(QPen(QColor(40, 80, 120), 1));
+    p.setBrush(QColor(70, 117, 160));
+    p.drawPath(tri);
+    return img;
+}
+
+QImage SearchClose() {
+    QImage img = Canvas(16);
+    QPainter p(&img);
+    Begin(p);
+    p.setPen(QPen(QColor(90, 90, 90), 2, Qt::SolidLine, Qt::RoundCap));
+    p.drawLine(QPointF(4.5, 4.5), QPointF(11.5, 11.5));
+    p.drawLine(QPointF(11.5, 4.5), QPointF(4.5, 11.5));
+    return img;
+}
+
 QImage AppIcon(int size) {
     QImage img = Canvas(size);
     QPainter p(&img);
@@ -268,7 +301,7 @@ QImage AppIcon(int size) {
 int main(int argc, char** argv) {
     QGuiApplication app(argc, argv);
     if (argc < 2) {
-        std::fprintf(stderr, "usage: draw-icons OUTPUT_FOLDER\n");
+        std::fprintf(stderr, "usage: draw-icons OUTPUT_FOLDER [EDITOR_OUTPUT_FOLDER]\n");
         return 2;
     }
     gOut = QString::fromLocal8Bit(argv[1]);
@@ -304,5 +337,12 @@ int main(int argc, char** argv) {
     Save(Close(), "close");
     Save(AppIcon(32), "app_32");
     Save(AppIcon(64), "app_64");
+    if (argc > 2) {
+        // The script editor's own pictures (editor/images).
+        gOut = QString::fromLocal8Bit(argv[2]);
+        Save(FindArrow(true), "find_previous");
+        Save(FindArrow(false), "find_next");
+        Save(SearchClose(), "search_close");
+    }
     return 0;
 }
