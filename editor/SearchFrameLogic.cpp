@@ -49,13 +49,13 @@ TLumoBlockWords::TLumoBlockWords() {
     // Each closing word points back; LOOP_END's entry is never read (it is matched against
     // both loop words).
     const auto openers = FPairs;
-    for (const auto& [key, value] : openers) {
+    for (const auto& pair : openers) {
         auto it = std::find_if(FPairs.begin(), FPairs.end(),
-                               [&](const auto& p) { return p.first == value; });
+                               [&](const auto& p) { return p.first == pair.second; });
         if (it == FPairs.end())
-            FPairs.emplace_back(value, key);
+            FPairs.emplace_back(pair.second, pair.first);
         else
-            it->second = key;
+            it->second = pair.first;
     }
 }
 
