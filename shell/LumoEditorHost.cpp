@@ -16,7 +16,7 @@ namespace cv {
 
 namespace {
 
-bool ClipboardHoldsText() {
+bool AskClipboardForText() {
     const QMimeData* data = QGuiApplication::clipboard()->mimeData();
     return data && data->hasText();
 }
@@ -119,10 +119,10 @@ TSCEditPaste::TSCEditPaste(QObject* Parent)
           QStringLiteral("Paste text|Pastes the contents of the clipboard into the selected component"),
           Parent) {}
 bool TSCEditPaste::EnabledFor(TDScintilla& Editor) const {
-    return !Editor.GetReadOnly() && ClipboardHoldsText();
+    return !Editor.GetReadOnly() && ClipboardHoldsText;
 }
 bool TSCEditPaste::EnabledFor(QLineEdit& Box) const {
-    return !Box.isReadOnly() && ClipboardHoldsText();
+    return !Box.isReadOnly() && ClipboardHoldsText;
 }
 void TSCEditPaste::ExecuteFor(TDScintilla& Editor) const { Editor.Paste(); }
 void TSCEditPaste::ExecuteFor(QLineEdit& Box) const { Box.paste(); }
@@ -199,7 +199,7 @@ TLumoEditorHost::TLumoEditorHost(QWidget* Window, QFrame* Panel, QWidget* Body,
     LumoEditorPanel->addAction(SearchCloseAction); // Esc anywhere in the editor panel
     connect(SearchCloseAction, &QAction::triggered, this, [this] { SearchCloseActionExecute(); });
 
-    connect(qApp, &QApplication::focusChanged, this, [this] { UpdateActions(true); });
+    connect(qApp, &QApplication::focusChanged, this, [this] { UpdateActions(false); });
     connect(SciSearchFrame1->SearchField, &QLineEdit::textChanged, this,
             [this] { UpdateActions(false); });
     connect(SciSearchFrame1->SearchField, &QLineEdit::selectionChanged, this,
@@ -217,10 +217,11 @@ std::vector<TSCEditAction*> TLumoEditorHost::EditActions() const {
     return {SCEditUndo1, SCEditRedo1, SCEditCut1, SCEditCopy1, SCEditPaste1, SCEditSelectAll1};
 }
 
-void TLumoEditorHost::UpdateActions(bool WithClipboard) {
+void TLumoEditorHost::UpdateActions(bool AskClipboard) {
+    if (AskClipboard)
+        SCEditPaste1->ClipboardHoldsText = AskClipboardForText();
     for (TSCEditAction* action : EditActions())
-        if (WithClipboard || !action->UsesClipboard())
-            action->UpdateState();
+        action->UpdateState();
 }
 
 void TLumoEditorHost::BuildMenu(QMenuBar* MainMenu1, std::function<void()> Back) {

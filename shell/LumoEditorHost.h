@@ -49,8 +49,6 @@ public:
     static TTarget FocusedTarget();
     // Enabled exactly when it applies to the focused control and can act there.
     void UpdateState();
-    // Whether the state depends on the clipboard (asked only when it may have changed).
-    virtual bool UsesClipboard() const { return false; }
 
 protected:
     virtual bool EnabledFor(TDScintilla& Editor) const = 0;
@@ -109,7 +107,8 @@ protected:
 class TSCEditPaste final : public TSCEditAction {
 public:
     explicit TSCEditPaste(QObject* Parent);
-    bool UsesClipboard() const override { return true; }
+    // Whether the clipboard holds text, as last asked (asking can wait on another program).
+    bool ClipboardHoldsText = false;
 
 protected:
     bool EnabledFor(TDScintilla& Editor) const override;
@@ -164,8 +163,9 @@ public:
     void SearchCloseActionExecute() { SciSearchFrame1->CloseSearch(); }
     void DScintilla1Modified(const TSciModification& Modification);
     void DScintilla1SavePointReached();
-    // Brings the edit actions' enabled states up to date (the clipboard too when asked).
-    void UpdateActions(bool WithClipboard);
+    // Brings the edit actions' enabled states up to date; asks the clipboard again when told
+    // (it changed, or the Edit menu opens) rather than at every caret move or focus change.
+    void UpdateActions(bool AskClipboard);
 
     QFrame* LumoEditorPanel;
     TSciSearchFrame* SciSearchFrame1 = nullptr;

@@ -4,7 +4,9 @@
 
 #include "core/Assert.h"
 #include "platform/FileSystem.h"
+#ifndef _WIN32
 #include "support/TempFolder.h"
+#endif
 
 #include <gtest/gtest.h>
 
@@ -56,12 +58,15 @@ TEST(EncodeScript, WritesTheCodePageAndSaysWhenACharacterIsLost) {
     EXPECT_EQ(ansi.Bytes, "T = 25\xB0\x43 \x80\r\n");
     EXPECT_TRUE(ansi.Lossless);
     const TEncodedScript greek = EncodeScript("\xCE\xA9 = 1");
-    EXPECT_EQ(greek.Bytes, "? = 1");
     EXPECT_FALSE(greek.Lossless);
+#ifndef _WIN32
+    EXPECT_EQ(greek.Bytes, "? = 1"); // the system's code page decides elsewhere
+#endif
     EXPECT_FALSE(EncodeScript("\xF0\x9F\x98\x80").Lossless);
     EXPECT_TRUE(EncodeScript(std::string("A\0B", 3)).Lossless);
 }
 
+#ifndef _WIN32 // the platform's own test covers the Windows calls (tests/win32)
 TEST(ScriptFile, ReadAndWriteFailuresNameThePathAndTheReason) {
     cvtest::TTempFolder tmp;
     const std::string missing = tmp.Dir() + "/none.lum";
@@ -89,5 +94,6 @@ TEST(ScriptFile, ReadAndWriteFailuresNameThePathAndTheReason) {
     WriteScriptFile(file, std::string("A\r\n\xB0", 4));
     EXPECT_EQ(ReadScriptFile(file), std::string("A\r\n\xB0", 4));
 }
+#endif
 
 } // namespace

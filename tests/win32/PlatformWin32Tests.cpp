@@ -270,6 +270,23 @@ TEST(Win32FileSystem, AtomicWriteKeepsTheReplacedFilesIdentity) {
     EXPECT_EQ(data.ftCreationTime.dwLowDateTime, old.dwLowDateTime);
 }
 
+TEST(Win32FileSystem, ReadOrRaiseGivesTheBytesOrNamesThePathAndTheReason) {
+    TTempFolder dir;
+    const std::string path = dir.Path() + "\\kernel_setup.lum";
+    const std::string bytes("#SET A = 1\r\n\0\xB0", 14);
+    WriteFileAtomic(path, bytes);
+    EXPECT_EQ(ReadFileOrRaise(path), bytes);
+    const std::string missing = dir.Path() + "\\none.lum";
+    try {
+        ReadFileOrRaise(missing);
+        ADD_FAILURE() << "read a missing file";
+    } catch (const Exception& e) {
+        const std::string message = e.what();
+        EXPECT_NE(message.find(missing), std::string::npos) << message;
+        EXPECT_GT(message.size(), missing.size() + 20) << "the system's reason follows: " << message;
+    }
+}
+
 TEST(Win32FileSystem, AtomicWriteIntoMissingFolderRaisesAndLeavesNothing) {
     TTempFolder dir;
     EXPECT_THROW(WriteFileAtomic(dir.Path() + "\\missing\\file.txt", "x"), Exception);
