@@ -160,7 +160,8 @@ template <class TEditor> void CaretMoveAtTheEnd(benchmark::State& state) {
     editor->viewport()->repaint();
     QApplication::processEvents();
     Clock::time_point updated{};
-    QObject::connect(editor, &QsciScintillaBase::SCN_UPDATEUI, [&](int) { updated = Clock::now(); });
+    QObject::connect(editor, &QsciScintillaBase::SCN_UPDATEUI,
+                     [&](int) { updated = Clock::now(); });
     const long length = static_cast<long>(text.size());
     long pos = length - 20;
     for (auto _ : state) {

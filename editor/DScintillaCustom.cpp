@@ -41,7 +41,8 @@ void InstallAccessibilityGuard() {
     // After the component's factory (installed by its constructor), so ours is asked first.
     static const bool installed = [] {
         QAccessible::installFactory(PlainWhileInactive);
-        QAccessible::installActivationObserver(new TAccessibilityObserver); // lives as long as the process
+        QAccessible::installActivationObserver(
+            new TAccessibilityObserver); // lives as long as the process
         return true;
     }();
     (void)installed;

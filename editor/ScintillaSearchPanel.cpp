@@ -15,7 +15,9 @@
 #include <QVBoxLayout>
 
 // The resources live in a static library, whose initialiser the linker would drop.
-static void InitEditorResources() { Q_INIT_RESOURCE(editor_images); }
+static void InitEditorResources() {
+    Q_INIT_RESOURCE(editor_images);
+}
 
 namespace cv {
 
@@ -61,7 +63,8 @@ void Say(const TInformationBox& box, QWidget* near, const QString& text) {
 
 const QString NoMatchFound = QStringLiteral("No match found");
 
-QToolButton* FlatButton(const QString& name, const QIcon& icon, const QString& tip, QWidget* parent) {
+QToolButton* FlatButton(const QString& name, const QIcon& icon, const QString& tip,
+                        QWidget* parent) {
     auto* button = new QToolButton(parent);
     button->setObjectName(name);
     button->setAutoRaise(true);
@@ -77,7 +80,8 @@ QToolButton* FlatButton(const QString& name, const QIcon& icon, const QString& t
 
 // ---------------------------------------------------------------- TSCFindProvider
 
-TSCFindProvider::TSCFindProvider(TDScintilla* MyScintillaInstance) : FScintilla(MyScintillaInstance) {}
+TSCFindProvider::TSCFindProvider(TDScintilla* MyScintillaInstance)
+    : FScintilla(MyScintillaInstance) {}
 
 int TSCFindProvider::FindFlags() const {
     int flags = 0;
@@ -118,8 +122,8 @@ bool TSCFindProvider::Find(const std::string& FindText, bool Forward) {
         // An empty match where the search began: the search starts one character on instead,
         // so that a repeated search moves and no position is searched twice.
         const std::string_view text = EditorText(editor);
-        const int next = Forward ? NextCharacterPosition(text, anchor)
-                                 : PreviousCharacterPosition(text, anchor);
+        const int next =
+            Forward ? NextCharacterPosition(text, anchor) : PreviousCharacterPosition(text, anchor);
         found = -1;
         if (next >= 0 && next <= editor.GetLength()) {
             editor.SetEmptySelection(next);
@@ -416,19 +420,20 @@ void TSciSearchFrame::BlockMatchHighlight() {
     editor.SetIndicatorCurrent(LumoIndicatorBlockUnmatched);
     editor.IndicatorClearRange(0, length);
     const int caret = editor.GetCurrentPos();
-    const TSciRange word{editor.WordStartPosition(caret, true), editor.WordEndPosition(caret, true)};
+    const TSciRange word{editor.WordStartPosition(caret, true),
+                         editor.WordEndPosition(caret, true)};
     // Comments are known from the line states, which the styler writes: the text searched is
     // styled first, so that what the search skips does not depend on what has been shown.
-    const TBlockMatch match =
-        FindBlockMatch(editor, *LumoBlockWords, caret, word, [&](int pos) {
-            const int styled = editor.GetEndStyled();
-            if (styled < pos)
-                StyleSection(editor.PositionFromLine(editor.LineFromPosition(styled)), pos);
-            return editor.GetEndStyled();
-        });
+    const TBlockMatch match = FindBlockMatch(editor, *LumoBlockWords, caret, word, [&](int pos) {
+        const int styled = editor.GetEndStyled();
+        if (styled < pos)
+            StyleSection(editor.PositionFromLine(editor.LineFromPosition(styled)), pos);
+        return editor.GetEndStyled();
+    });
     if (!match.Applies)
         return;
-    editor.SetIndicatorCurrent(match.Matched ? LumoIndicatorBlockMatch : LumoIndicatorBlockUnmatched);
+    editor.SetIndicatorCurrent(match.Matched ? LumoIndicatorBlockMatch
+                                             : LumoIndicatorBlockUnmatched);
     editor.IndicatorFillRange(match.Word.Start, match.Word.End - match.Word.Start);
     if (match.Matched)
         editor.IndicatorFillRange(match.Match.Start, match.Match.End - match.Match.Start);
@@ -597,7 +602,8 @@ void TSCReplaceDialog::ReplaceClick() {
     if (!FScintilla || FScintilla->GetSelectionEmpty())
         return;
     const QString selected = QString::fromStdString(FScintilla->GetSelText());
-    const Qt::CaseSensitivity cs = MatchCaseBox->isChecked() ? Qt::CaseSensitive : Qt::CaseInsensitive;
+    const Qt::CaseSensitivity cs =
+        MatchCaseBox->isChecked() ? Qt::CaseSensitive : Qt::CaseInsensitive;
     if (selected.compare(FindWhat->text(), cs) == 0)
         FScintilla->ReplaceSel(ReplaceWith->text().toStdString());
 }

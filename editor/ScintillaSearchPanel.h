@@ -40,7 +40,7 @@ inline constexpr uint8_t so_RegEx = 4;
 // Marks the frame puts on the editor.
 inline constexpr int LumoMarkerStatement = 0; // the statement holding the caret
 inline constexpr int LumoMarkerErrorRow = 1;
-inline constexpr int LumoIndicatorFind = 8;   // search hits
+inline constexpr int LumoIndicatorFind = 8; // search hits
 inline constexpr int LumoStatementBack = 0xB48246;
 inline constexpr int LumoStatementAlpha = 33;
 inline constexpr int LumoErrorRowBack = 0xE1E4FF;
@@ -84,7 +84,8 @@ public:
     using TSCOnCaretMove = std::function<void(TDScintilla& Sender, int Line, int Column)>;
 
     // System: where the local parser's debug line goes (none without).
-    explicit TSciSearchFrame(QWidget* Parent = nullptr, std::shared_ptr<ISystemInfo> System = nullptr);
+    explicit TSciSearchFrame(QWidget* Parent = nullptr,
+                             std::shared_ptr<ISystemInfo> System = nullptr);
     ~TSciSearchFrame() override;
 
     // Attaches the editor: its events, marks, margins and style table, and the styler.

@@ -44,7 +44,9 @@ constexpr int StyleAhead = 64 * 1024;
 } // namespace
 
 TLumoBlockWords::TLumoBlockWords() {
-    FPairs = {{"BLOCK", "BLOCK_END"}, {"CASE", "CASE_END"}, {"LOOP", "LOOP_END"},
+    FPairs = {{"BLOCK", "BLOCK_END"},
+              {"CASE", "CASE_END"},
+              {"LOOP", "LOOP_END"},
               {"LOOP_WITH", "LOOP_END"}};
     // Each closing word points back; LOOP_END's entry is never read (it is matched against
     // both loop words).
@@ -105,7 +107,9 @@ std::pair<int, int> StatementLines(const ILumoDocument& Doc, int CaretLine) {
 
 TSciRange ReadCommandWord(std::string_view Text, int From, int To) {
     const int length = static_cast<int>(Text.size());
-    auto at = [&](int pos) { return pos >= 0 && pos < length ? Text[static_cast<size_t>(pos)] : '\0'; };
+    auto at = [&](int pos) {
+        return pos >= 0 && pos < length ? Text[static_cast<size_t>(pos)] : '\0';
+    };
     int start = std::max(From, 0);
     while (start <= To && (at(start) == '\r' || at(start) == '\n' || at(start) == ' '))
         ++start;
@@ -136,8 +140,8 @@ TBlockMatch FindBlockMatch(const ILumoDocument& Doc, const TLumoBlockWords& Word
     if (Word.Start < 0 || Word.End <= Word.Start || Word.End > length)
         return result;
     const std::string_view text = WholeText(Doc);
-    const std::string word =
-        Upper(text.substr(static_cast<size_t>(Word.Start), static_cast<size_t>(Word.End - Word.Start)));
+    const std::string word = Upper(
+        text.substr(static_cast<size_t>(Word.Start), static_cast<size_t>(Word.End - Word.Start)));
     const std::string* paired = Words.Find(word);
     if (!paired)
         return result;
@@ -167,8 +171,8 @@ TBlockMatch FindBlockMatch(const ILumoDocument& Doc, const TLumoBlockWords& Word
     // True when the word read after the "#" at `hash` closes the search.
     auto count = [&](int hash, int limit) {
         const TSciRange read = ReadCommandWord(text, hash + 1, limit);
-        const std::string_view got =
-            text.substr(static_cast<size_t>(read.Start), static_cast<size_t>(read.End - read.Start));
+        const std::string_view got = text.substr(static_cast<size_t>(read.Start),
+                                                 static_cast<size_t>(read.End - read.Start));
         if (got.empty())
             return false;
         if (EqualsIgnoringCase(got, closing))

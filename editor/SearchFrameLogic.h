@@ -46,8 +46,8 @@ TSciRange ReadCommandWord(std::string_view Text, int From, int To);
 struct TBlockMatch {
     bool Applies = false; // the caret stands on a block word outside a comment
     bool Matched = false;
-    TSciRange Word;       // the caret's word
-    TSciRange Match;      // the word that opens or closes the same block
+    TSciRange Word;  // the caret's word
+    TSciRange Match; // the word that opens or closes the same block
 };
 
 // Makes sure the line states are set for the text up to `Pos` (the styler writes them) and

@@ -1,9 +1,9 @@
 // Arbitrary bytes as a script file the editor opens, then as the text the search frame works
 // on. Reading gives valid UTF-8 whose only line ends are CR LF; a text the code page holds
 // reads back unchanged after writing (unless its bytes happen to begin like a byte-order
-// mark; a line end after the last line is read as no line). On the styled text, block matching and statement lines from any caret read only the
-// text (the in-memory document holds exactly its bytes), and a match is a word that opens or
-// closes a block.
+// mark; a line end after the last line is read as no line). On the styled text, block matching and
+// statement lines from any caret read only the text (the in-memory document holds exactly its
+// bytes), and a match is a word that opens or closes a block.
 #include "core/Text.h"
 #include "editor/LumoDocument.h"
 #include "editor/LumoScanner.h"

@@ -69,29 +69,41 @@ void TSCEditAction::ExecuteTarget() {
 }
 
 TSCEditUndo::TSCEditUndo(QObject* Parent)
-    : TSCEditAction(QStringLiteral("SCEditUndo1"), QStringLiteral("Undo"),
-                    QKeySequence(Qt::CTRL | Qt::Key_Z),
-                    QStringLiteral("Undo action|Reverses the previous edit in the selected component"),
-                    Parent) {}
-bool TSCEditUndo::EnabledFor(TDScintilla& Editor) const { return Editor.CanUndo(); }
-bool TSCEditUndo::EnabledFor(QLineEdit& Box) const { return Box.isUndoAvailable(); }
-void TSCEditUndo::ExecuteFor(TDScintilla& Editor) const { Editor.Undo(); }
-void TSCEditUndo::ExecuteFor(QLineEdit& Box) const { Box.undo(); }
+    : TSCEditAction(
+          QStringLiteral("SCEditUndo1"), QStringLiteral("Undo"), QKeySequence(Qt::CTRL | Qt::Key_Z),
+          QStringLiteral("Undo action|Reverses the previous edit in the selected component"),
+          Parent) {}
+bool TSCEditUndo::EnabledFor(TDScintilla& Editor) const {
+    return Editor.CanUndo();
+}
+bool TSCEditUndo::EnabledFor(QLineEdit& Box) const {
+    return Box.isUndoAvailable();
+}
+void TSCEditUndo::ExecuteFor(TDScintilla& Editor) const {
+    Editor.Undo();
+}
+void TSCEditUndo::ExecuteFor(QLineEdit& Box) const {
+    Box.undo();
+}
 
 TSCEditRedo::TSCEditRedo(QObject* Parent)
     : TSCEditAction(
           QStringLiteral("SCEditRedo1"), QStringLiteral("Redo"),
           QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z),
-          QStringLiteral("Redo action|Repeats the previously undone action in the selected component"),
+          QStringLiteral(
+              "Redo action|Repeats the previously undone action in the selected component"),
           Parent) {}
-bool TSCEditRedo::EnabledFor(TDScintilla& Editor) const { return Editor.CanRedo(); }
-void TSCEditRedo::ExecuteFor(TDScintilla& Editor) const { Editor.Redo(); }
+bool TSCEditRedo::EnabledFor(TDScintilla& Editor) const {
+    return Editor.CanRedo();
+}
+void TSCEditRedo::ExecuteFor(TDScintilla& Editor) const {
+    Editor.Redo();
+}
 
 TSCEditCut::TSCEditCut(QObject* Parent)
-    : TSCEditAction(QStringLiteral("SCEditCut1"), QStringLiteral("Cut"),
-                    QKeySequence(Qt::CTRL | Qt::Key_X),
-                    QStringLiteral("Cut selected text|Cuts the selected text to the clipboard"),
-                    Parent) {}
+    : TSCEditAction(
+          QStringLiteral("SCEditCut1"), QStringLiteral("Cut"), QKeySequence(Qt::CTRL | Qt::Key_X),
+          QStringLiteral("Cut selected text|Cuts the selected text to the clipboard"), Parent) {}
 // The editor accepts pasting when it is not read-only (the component's own test would also
 // ask the clipboard, which has no bearing on cutting).
 bool TSCEditCut::EnabledFor(TDScintilla& Editor) const {
@@ -100,23 +112,36 @@ bool TSCEditCut::EnabledFor(TDScintilla& Editor) const {
 bool TSCEditCut::EnabledFor(QLineEdit& Box) const {
     return !Box.isReadOnly() && Box.hasSelectedText();
 }
-void TSCEditCut::ExecuteFor(TDScintilla& Editor) const { Editor.Cut(); }
-void TSCEditCut::ExecuteFor(QLineEdit& Box) const { Box.cut(); }
+void TSCEditCut::ExecuteFor(TDScintilla& Editor) const {
+    Editor.Cut();
+}
+void TSCEditCut::ExecuteFor(QLineEdit& Box) const {
+    Box.cut();
+}
 
 TSCEditCopy::TSCEditCopy(QObject* Parent)
-    : TSCEditAction(QStringLiteral("SCEditCopy1"), QStringLiteral("Copy"),
-                    QKeySequence(Qt::CTRL | Qt::Key_C),
-                    QStringLiteral("Copy selected text|Copies the selected text to the clipboard"),
-                    Parent) {}
-bool TSCEditCopy::EnabledFor(TDScintilla& Editor) const { return !Editor.GetSelectionEmpty(); }
-bool TSCEditCopy::EnabledFor(QLineEdit& Box) const { return Box.hasSelectedText(); }
-void TSCEditCopy::ExecuteFor(TDScintilla& Editor) const { Editor.Copy(); }
-void TSCEditCopy::ExecuteFor(QLineEdit& Box) const { Box.copy(); }
+    : TSCEditAction(
+          QStringLiteral("SCEditCopy1"), QStringLiteral("Copy"), QKeySequence(Qt::CTRL | Qt::Key_C),
+          QStringLiteral("Copy selected text|Copies the selected text to the clipboard"), Parent) {}
+bool TSCEditCopy::EnabledFor(TDScintilla& Editor) const {
+    return !Editor.GetSelectionEmpty();
+}
+bool TSCEditCopy::EnabledFor(QLineEdit& Box) const {
+    return Box.hasSelectedText();
+}
+void TSCEditCopy::ExecuteFor(TDScintilla& Editor) const {
+    Editor.Copy();
+}
+void TSCEditCopy::ExecuteFor(QLineEdit& Box) const {
+    Box.copy();
+}
 
 TSCEditPaste::TSCEditPaste(QObject* Parent)
     : TSCEditAction(
-          QStringLiteral("SCEditPaste1"), QStringLiteral("Paste"), QKeySequence(Qt::CTRL | Qt::Key_V),
-          QStringLiteral("Paste text|Pastes the contents of the clipboard into the selected component"),
+          QStringLiteral("SCEditPaste1"), QStringLiteral("Paste"),
+          QKeySequence(Qt::CTRL | Qt::Key_V),
+          QStringLiteral(
+              "Paste text|Pastes the contents of the clipboard into the selected component"),
           Parent) {}
 bool TSCEditPaste::EnabledFor(TDScintilla& Editor) const {
     return !Editor.GetReadOnly() && ClipboardHoldsText;
@@ -124,17 +149,30 @@ bool TSCEditPaste::EnabledFor(TDScintilla& Editor) const {
 bool TSCEditPaste::EnabledFor(QLineEdit& Box) const {
     return !Box.isReadOnly() && ClipboardHoldsText;
 }
-void TSCEditPaste::ExecuteFor(TDScintilla& Editor) const { Editor.Paste(); }
-void TSCEditPaste::ExecuteFor(QLineEdit& Box) const { Box.paste(); }
+void TSCEditPaste::ExecuteFor(TDScintilla& Editor) const {
+    Editor.Paste();
+}
+void TSCEditPaste::ExecuteFor(QLineEdit& Box) const {
+    Box.paste();
+}
 
 TSCEditSelectAll::TSCEditSelectAll(QObject* Parent)
     : TSCEditAction(QStringLiteral("SCEditSelectAll1"), QStringLiteral("Select All"),
                     QKeySequence(Qt::CTRL | Qt::Key_A),
-                    QStringLiteral("Select All|Selects all text in the current component"), Parent) {}
-bool TSCEditSelectAll::EnabledFor(TDScintilla& Editor) const { return Editor.GetLength() > 0; }
-bool TSCEditSelectAll::EnabledFor(QLineEdit& Box) const { return !Box.text().isEmpty(); }
-void TSCEditSelectAll::ExecuteFor(TDScintilla& Editor) const { Editor.SelectAll(); }
-void TSCEditSelectAll::ExecuteFor(QLineEdit& Box) const { Box.selectAll(); }
+                    QStringLiteral("Select All|Selects all text in the current component"),
+                    Parent) {}
+bool TSCEditSelectAll::EnabledFor(TDScintilla& Editor) const {
+    return Editor.GetLength() > 0;
+}
+bool TSCEditSelectAll::EnabledFor(QLineEdit& Box) const {
+    return !Box.text().isEmpty();
+}
+void TSCEditSelectAll::ExecuteFor(TDScintilla& Editor) const {
+    Editor.SelectAll();
+}
+void TSCEditSelectAll::ExecuteFor(QLineEdit& Box) const {
+    Box.selectAll();
+}
 
 // ---------------------------------------------------------------- the host
 
@@ -256,9 +294,9 @@ void TLumoEditorHost::BuildMenu(QMenuBar* MainMenu1, std::function<void()> Back)
     edit->addSeparator();
     CommentLines1 = item(edit, "CommentLines1", QStringLiteral("Comment Line(s)"),
                          QKeySequence(Qt::CTRL | Qt::Key_K), [this] { CommentLines1Click(); });
-    UncommentLines1 = item(edit, "UncommentLines1", QStringLiteral("Uncomment Line(s)"),
-                           QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_K),
-                           [this] { UncommentLines1Click(); });
+    UncommentLines1 =
+        item(edit, "UncommentLines1", QStringLiteral("Uncomment Line(s)"),
+             QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_K), [this] { UncommentLines1Click(); });
     connect(edit, &QMenu::aboutToShow, this, [this] { UpdateActions(true); });
 
     QMenu* find = MainMenu1->addMenu(QStringLiteral("Find"));

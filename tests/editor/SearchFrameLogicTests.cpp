@@ -50,14 +50,15 @@ const TBlockCase BlockCases[] = {
     {"a closing word searches back", "#$BLOCK\r\n#BLOCK\r\n#BLOCK_END\r\n#BLOCK_E|ND", "matched"},
     {"LOOP_END finds LOOP_WITH", "#$LOOP_WITH I = 1 .. 10\r\n  #PRINT I\r\n#LOOP_E|ND", "matched"},
     {"LOOP_WITH finds the LOOP_END at its depth",
-     "#LOOP_W|ITH I = 1 .. 3\r\n  #LOOP X < 2\r\n  #LOOP_END\r\n#$LOOP_END\r\n#LOOP_END", "matched"},
+     "#LOOP_W|ITH I = 1 .. 3\r\n  #LOOP X < 2\r\n  #LOOP_END\r\n#$LOOP_END\r\n#LOOP_END",
+     "matched"},
     {"LOOP and LOOP_WITH nest together",
      "#$LOOP X < 1\r\n  #LOOP_WITH J = 1 .. 2\r\n  #LOOP_END\r\n#LOOP_END|", "matched"},
     {"CASE without CASE_END", "#CA|SE X\r\n  #WHEN 1 #DO #SET Y = 2\r\n", "unmatched"},
     {"a closing word in a styled comment is passed over",
      "#BLO|CK\r\n  ; #BLOCK_END (not yet)\r\n#$BLOCK_END", "matched"},
-    {"a closing word in a string counts",
-     "#BLO|CK\r\n  #PRINT \"#$BLOCK_END here\"\r\n#BLOCK_END", "matched"},
+    {"a closing word in a string counts", "#BLO|CK\r\n  #PRINT \"#$BLOCK_END here\"\r\n#BLOCK_END",
+     "matched"},
     {"the caret in a comment marks nothing", "#BLOCK ; #BLOCK_E|ND", "none"},
     {"not a block word", "#SE|T A = 1\r\n#BLOCK_END", "none"},
     {"any letter case", "#bl|ock\r\n#$Block_End", "matched"},
@@ -82,8 +83,7 @@ TEST_P(BlockMatchTest, FindsTheWordThatOpensOrClosesTheSameBlock) {
     styler.ScintillaInstance(&doc);
     styler.StyleSect(0, doc.GetLength()); // the line states of the comments
 
-    const TBlockMatch m =
-        FindBlockMatch(doc, TLumoBlockWords(), caret, WordAround(text, caret));
+    const TBlockMatch m = FindBlockMatch(doc, TLumoBlockWords(), caret, WordAround(text, caret));
     const std::string expected = c.Expected;
     if (expected == "none") {
         EXPECT_FALSE(m.Applies) << c.Name;
@@ -172,7 +172,8 @@ TEST(LineContinues, OnlySpacesMayFollowTheDashBeforeTheLineEndOrAComment) {
 }
 
 TEST(StatementLines, JoinContinuedLinesWhereverTheCaretStands) {
-    TLumoMemoryDocument doc("#SET X = 0\r\n#SET A = B -\r\n   + C - ; note\r\n   + D\r\n#SET Y = 1");
+    TLumoMemoryDocument doc(
+        "#SET X = 0\r\n#SET A = B -\r\n   + C - ; note\r\n   + D\r\n#SET Y = 1");
     EXPECT_EQ(StatementLines(doc, 0), std::make_pair(0, 0));
     for (int line = 1; line <= 3; ++line)
         EXPECT_EQ(StatementLines(doc, line), std::make_pair(1, 3)) << line;
@@ -185,7 +186,8 @@ TEST(CommentLines, TheCaretsLineOrEveryLineTheSelectionTouches) {
     TLumoMemoryDocument doc("A\r\nB\r\nC\r\nD");
     EXPECT_EQ(CommentLines(doc, 4, 4), std::make_pair(1, 1));
     EXPECT_EQ(CommentLines(doc, 4, 7), std::make_pair(1, 2));
-    EXPECT_EQ(CommentLines(doc, 0, 6), std::make_pair(0, 2)) << "ending at a line's start takes it in";
+    EXPECT_EQ(CommentLines(doc, 0, 6), std::make_pair(0, 2))
+        << "ending at a line's start takes it in";
     EXPECT_EQ(UncommentOffset("A = 1 ; note"), 6);
     EXPECT_EQ(UncommentOffset("A = 1"), -1);
 }
@@ -225,7 +227,8 @@ TEST(ReplaceAllMatches, ResumesAfterTheInsertedTextSoAReplacementHoldingTheTextE
         return ReplaceAllMatches(
             [&](int start) { return Literal(text, what, start, static_cast<int>(text.size())); },
             [&](TSciRange m) {
-                text.replace(static_cast<size_t>(m.Start), static_cast<size_t>(m.End - m.Start), with);
+                text.replace(static_cast<size_t>(m.Start), static_cast<size_t>(m.End - m.Start),
+                             with);
                 return static_cast<int>(with.size());
             },
             [&] { return static_cast<int>(text.size()); }, [](int pos) { return pos + 1; });

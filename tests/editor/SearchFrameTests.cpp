@@ -140,7 +140,8 @@ TEST_F(SearchFrameTest, BlockMatchingStylesTheTextItSearchesFirst) {
 }
 
 TEST_F(SearchFrameTest, TheWholeStatementAroundTheCaretGetsMarkerZero) {
-    const std::string text = "#SET X = 0\r\n#SET A = B -\r\n   + C - ; note\r\n   + D\r\n#SET Y = 1 -\t\r\nZ";
+    const std::string text =
+        "#SET X = 0\r\n#SET A = B -\r\n   + C - ; note\r\n   + D\r\n#SET Y = 1 -\t\r\nZ";
     for (int line = 1; line <= 3; ++line) {
         Load(text);
         Editor->SetEmptySelection(Editor->PositionFromLine(line) + 2);
@@ -149,7 +150,8 @@ TEST_F(SearchFrameTest, TheWholeStatementAroundTheCaretGetsMarkerZero) {
     }
     Editor->SetEmptySelection(Editor->PositionFromLine(4));
     Frame->ScintillaUpdate(0);
-    EXPECT_EQ(LinesWithMarker(LumoMarkerStatement), std::vector<int>{4}) << "a tab ends the continuation";
+    EXPECT_EQ(LinesWithMarker(LumoMarkerStatement), std::vector<int>{4})
+        << "a tab ends the continuation";
 }
 
 TEST_F(SearchFrameTest, SelectingTwoCharactersMarksEveryOccurrence) {
@@ -297,7 +299,9 @@ TEST_F(SearchFrameTest, ADisplayUpdateDrivesTheHighlightsAndReportsTheCaret) {
     FWindow.show();
     Load("#SET A = 1\r\n  #BLOCK\r\n  #BLOCK_END");
     std::vector<std::pair<int, int>> moves;
-    Frame->OnCaretMove = [&](TDScintilla&, int line, int column) { moves.emplace_back(line, column); };
+    Frame->OnCaretMove = [&](TDScintilla&, int line, int column) {
+        moves.emplace_back(line, column);
+    };
     Editor->SetEmptySelection(Editor->PositionFromLine(1) + 4);
     for (int i = 0; i < 20 && moves.empty(); ++i) {
         Editor->viewport()->repaint();
@@ -365,10 +369,8 @@ TEST_F(ReplaceDialogTest, ReplaceAllResumesAfterEachReplacementAsOneStepForUndo)
         bool MatchCase, WholeWord;
         const char* Result;
     } cases[] = {
-        {"ab", "a", "aXa", false, false, "aXab"},
-        {"A a Ab", "a", "b", false, false, "b b bb"},
-        {"A a Ab", "a", "b", true, false, "A b Ab"},
-        {"A a Ab", "a", "b", false, true, "b b Ab"},
+        {"ab", "a", "aXa", false, false, "aXab"},    {"A a Ab", "a", "b", false, false, "b b bb"},
+        {"A a Ab", "a", "b", true, false, "A b Ab"}, {"A a Ab", "a", "b", false, true, "b b Ab"},
         {"xyz", "q", "r", false, false, "xyz"},
     };
     for (const TCase& c : cases) {

@@ -69,7 +69,9 @@ private:
     QTimer FTimer;
 };
 
-std::string Bytes(const std::string& path) { return ReadFileBytes(path).value_or("<none>"); }
+std::string Bytes(const std::string& path) {
+    return ReadFileBytes(path).value_or("<none>");
+}
 
 class EditorHostTest : public ::testing::Test {
 protected:
@@ -130,11 +132,16 @@ TEST_F(EditorHostTest, LoadsEveryEncodingAndLineEndAndSavesAnsiWithCrLfByteForBy
         {"CR LF after the last line", "A = 1\r\nB = 2\r\n", "A = 1\r\nB = 2", "A = 1\r\nB = 2"},
         {"LF only", "A = 1\nB = 2\n", "A = 1\r\nB = 2", "A = 1\r\nB = 2"},
         {"lone CR", "A = 1\rB = 2", "A = 1\r\nB = 2", "A = 1\r\nB = 2"},
-        {"two empty lines first", "\r\n\r\n#SET A = 1\r\n", "\r\n\r\n#SET A = 1", "\r\n\r\n#SET A = 1"},
-        {"ANSI", "T = 25\xB0\x43 \x80\r\n", "T = 25\xC2\xB0\x43 \xE2\x82\xAC", "T = 25\xB0\x43 \x80"},
-        {"UTF-8 mark", "\xEF\xBB\xBFT = 25\xC2\xB0\x43\r\n", "T = 25\xC2\xB0\x43", "T = 25\xB0\x43"},
-        {"UTF-16 LE mark", std::string("\xFF\xFE" "A\0\n\0\xB0\0", 8), "A\r\n\xC2\xB0", "A\r\n\xB0"},
-        {"UTF-16 BE mark", std::string("\xFE\xFF\0A\0\r\0\n\0\xB0", 10), "A\r\n\xC2\xB0", "A\r\n\xB0"},
+        {"two empty lines first", "\r\n\r\n#SET A = 1\r\n", "\r\n\r\n#SET A = 1",
+         "\r\n\r\n#SET A = 1"},
+        {"ANSI", "T = 25\xB0\x43 \x80\r\n", "T = 25\xC2\xB0\x43 \xE2\x82\xAC",
+         "T = 25\xB0\x43 \x80"},
+        {"UTF-8 mark", "\xEF\xBB\xBFT = 25\xC2\xB0\x43\r\n", "T = 25\xC2\xB0\x43",
+         "T = 25\xB0\x43"},
+        {"UTF-16 LE mark", std::string("\xFF\xFE\x41\0\n\0\xB0\0", 8), "A\r\n\xC2\xB0",
+         "A\r\n\xB0"},
+        {"UTF-16 BE mark", std::string("\xFE\xFF\0A\0\r\0\n\0\xB0", 10), "A\r\n\xC2\xB0",
+         "A\r\n\xB0"},
     };
     auto& f = Open();
     for (const TCase& c : cases) {
@@ -164,9 +171,10 @@ TEST_F(EditorHostTest, TheSaveQuestionGuardsBackExpandAndClose) {
     struct TCase {
         TWay Way;
         QMessageBox::StandardButton Answer;
-    } cases[] = {{Back, QMessageBox::Yes},   {Back, QMessageBox::No},   {Back, QMessageBox::Cancel},
-                 {Expand, QMessageBox::Yes}, {Expand, QMessageBox::No}, {Expand, QMessageBox::Cancel},
-                 {Close, QMessageBox::Yes},  {Close, QMessageBox::No},  {Close, QMessageBox::Cancel}};
+    } cases[] = {
+        {Back, QMessageBox::Yes},   {Back, QMessageBox::No},   {Back, QMessageBox::Cancel},
+        {Expand, QMessageBox::Yes}, {Expand, QMessageBox::No}, {Expand, QMessageBox::Cancel},
+        {Close, QMessageBox::Yes},  {Close, QMessageBox::No},  {Close, QMessageBox::Cancel}};
     for (const TCase& c : cases) {
         const std::string name = std::to_string(c.Way) + "/" + std::to_string(c.Answer);
         auto& f = Open();
@@ -186,7 +194,8 @@ TEST_F(EditorHostTest, TheSaveQuestionGuardsBackExpandAndClose) {
         }
         EXPECT_EQ(answers.Texts, QStringList{"Do you want to save the modified file?"}) << name;
         const bool cancelled = c.Answer == QMessageBox::Cancel;
-        EXPECT_EQ(Bytes(ScriptPath()), c.Answer == QMessageBox::Yes ? ";#SET A = 1" : "#SET A = 1\r\n")
+        EXPECT_EQ(Bytes(ScriptPath()),
+                  c.Answer == QMessageBox::Yes ? ";#SET A = 1" : "#SET A = 1\r\n")
             << name;
         EXPECT_EQ(Editor->GetModify(), cancelled) << name;
         EXPECT_EQ(Editor->GetLength() == 0, !cancelled) << name << ": the next showing reloads";
@@ -262,7 +271,8 @@ TEST_F(EditorHostTest, AFailedWriteShowsThePathAndReasonAndKeepsTheTextAndTheFil
     TVornixApplication::SetErrorSink({});
 
     ASSERT_EQ(shown.size(), 1);
-    EXPECT_TRUE(shown[0].contains(QString::fromStdString(f.CurrentFile()))) << shown[0].toStdString();
+    EXPECT_TRUE(shown[0].contains(QString::fromStdString(f.CurrentFile())))
+        << shown[0].toStdString();
     EXPECT_TRUE(shown[0].contains(QStringLiteral("File too large"))) << shown[0].toStdString();
     EXPECT_EQ(Bytes(ScriptPath()), "#SET A = 1\r\n");
     EXPECT_TRUE(Editor->GetModify());
@@ -271,8 +281,8 @@ TEST_F(EditorHostTest, AFailedWriteShowsThePathAndReasonAndKeepsTheTextAndTheFil
     EXPECT_EQ(Editor->GetText(), "; a longer first line\r\n#SET A = 1");
     std::error_code ec;
     size_t files = 0;
-    for (const auto& entry : std::filesystem::directory_iterator(
-             FSandbox->Dir() + "/Corvane/sys/active/sys_", ec))
+    for (const auto& entry :
+         std::filesystem::directory_iterator(FSandbox->Dir() + "/Corvane/sys/active/sys_", ec))
         files += entry.path().filename().string().rfind("kernel_setup.lum", 0) == 0;
     EXPECT_EQ(files, 1u) << "no temporary file is left beside it";
 }
@@ -338,8 +348,8 @@ TEST_F(EditorHostTest, TheMenuBarHasTheEditorsItemsAndShowsOnlyWithTheEditor) {
         QStringList out;
         for (QAction* a : menu->actions())
             out << (a->isSeparator() ? QStringLiteral("-")
-                                     : a->text() + QStringLiteral(" [") +
-                                           a->shortcut().toString() + QStringLiteral("]"));
+                                     : a->text() + QStringLiteral(" [") + a->shortcut().toString() +
+                                           QStringLiteral("]"));
         return out;
     };
     const QList<QAction*> menus = bar->actions();
@@ -355,8 +365,10 @@ TEST_F(EditorHostTest, TheMenuBarHasTheEditorsItemsAndShowsOnlyWithTheEditor) {
     EXPECT_EQ(items(menus[2]->menu()), (QStringList{"Find [Ctrl+F]", "Replace [Ctrl+R]", "-",
                                                     "Find Next [F3]", "Find Previous [Shift+F3]"}));
     EXPECT_EQ(Host->SCEditUndo1->toolTip(), "Undo action");
-    EXPECT_EQ(Host->SCEditUndo1->statusTip(), "Reverses the previous edit in the selected component");
-    EXPECT_EQ(Host->SCEditPaste1->property("Category").toString(), "Edit Actions (Scintilla-aware)");
+    EXPECT_EQ(Host->SCEditUndo1->statusTip(),
+              "Reverses the previous edit in the selected component");
+    EXPECT_EQ(Host->SCEditPaste1->property("Category").toString(),
+              "Edit Actions (Scintilla-aware)");
     EXPECT_EQ(Host->SearchCloseAction->shortcut(), QKeySequence(Qt::Key_Escape));
     f.Back();
     EXPECT_FALSE(bar->isVisible());
