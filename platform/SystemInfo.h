@@ -1,6 +1,6 @@
 #pragma once
 // Facts about the computer and the process. Stands for GetComputerNameExW
-// (ComputerNameDnsFullyQualified), IsWow64Process, the WINDIR variable,
+// (ComputerNamePhysicalDnsFullyQualified: the physical computer's name, also in a cluster), IsWow64Process, the WINDIR variable,
 // SHGetFolderPathW(CSIDL_APPDATA), OutputDebugStringW, the local UTC offset, and
 // GetVersionEx's platform family.
 #include <cstdint>

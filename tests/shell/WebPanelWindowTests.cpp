@@ -374,6 +374,10 @@ TEST_F(WebPanelWindowTest, TheSimulatedWebServerServesWithThePanelsCertificate) 
             << ReadFileBytes(state).value_or("");
     }
 
+    // The system's own web server now holds the port: accepting it again warns of nothing.
+    TypePort(port);
+    EXPECT_TRUE(Find("PortInUseWarning")->isHidden());
+
     // The root store's certificate, exported as an administrator would.
     const std::string roots = FSandbox->Dir() + "/roots.pem";
     for (const auto& e :
