@@ -32,32 +32,6 @@ std::string PortInUseQuestion(const std::string& holder) {
                     "Start Vornix anyway?";
 }
 
-std::string OriginURL(bool useHTTPS, bool webSocket, const std::string& host, int32_t port) {
-    const std::string scheme =
-        webSocket ? (useHTTPS ? "wss://" : "ws://") : (useHTTPS ? "https://" : "http://");
-    const int32_t defaultPort = useHTTPS ? 443 : 80;
-    if (port == defaultPort)
-        return scheme + host;
-    return scheme + host + ":" + std::to_string(port);
-}
-
-std::string HostFromOriginURL(const std::string& url, const std::string& computerName) {
-    const std::vector<std::string> parts = SplitAny(url, ":");
-    if (parts.size() < 2)
-        return computerName;
-    const std::string host = ReplaceAll(parts[1], "/", "");
-    // "https://" names no host; an empty host name is never used.
-    return host.empty() ? computerName : host;
-}
-
-int32_t PortFromRegistry(const std::string& value) {
-    int32_t port = 0;
-    if (value.empty() || !TryStrToInt(Trim(value), port) ||
-        !TWebSettingsPresenter::PortInRange(port))
-        return 443;
-    return port;
-}
-
 TWebSettingsPresenter::TWebSettingsPresenter(IWebServerPanelView& view,
                                              TWebServerSettings& settings,
                                              TSizeWarning& sizeWarning, TPlatform platform,

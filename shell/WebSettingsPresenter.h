@@ -104,15 +104,6 @@ inline constexpr const char* CertificateChangedQuestion =
 // PortHolderText's line.
 std::string PortInUseQuestion(const std::string& holder);
 
-// "https://host", "wss://host:8443", "http://host:443": the port is left out when it is the
-// scheme's default (443 with HTTPS, 80 without).
-std::string OriginURL(bool useHTTPS, bool webSocket, const std::string& host, int32_t port);
-// The host name of a "WebOriginsURL" value: its second ":"-separated part without "/"; the
-// computer name for a value with fewer than two parts, or with no host in it.
-std::string HostFromOriginURL(const std::string& url, const std::string& computerName);
-// The "Port" value: empty, not a decimal number, or no port (outside 1 to 65535) gives 443.
-int32_t PortFromRegistry(const std::string& value);
-
 class TWebSettingsPresenter {
 public:
     using TClock = std::function<TDateTime()>; // local time
@@ -133,7 +124,7 @@ public:
     std::string SelectedCertificateSerial();
     bool SelectedCertificateValid();
     void UpdateCertificateLink();
-    static bool PortInRange(int32_t Port) { return Port >= 1 && Port <= 65535; }
+    static bool PortInRange(int32_t Port) { return WebPortInRange(Port); }
 
     // The combo box side of the store's list: refill, select by serial, mirror into the view.
     void FillCertificateList(const std::string& Serial);

@@ -14,6 +14,19 @@ namespace cv {
 
 inline constexpr const char* WebSettingsName = "VornixWebSettings";
 
+inline bool WebPortInRange(int32_t port) {
+    return port >= 1 && port <= 65535;
+}
+
+// "https://host", "wss://host:8443", "http://host:443": the port is left out when it is the
+// scheme's default (443 with HTTPS, 80 without).
+std::string OriginURL(bool useHTTPS, bool webSocket, const std::string& host, int32_t port);
+// The host name of a "WebOriginsURL" value: its second ":"-separated part without "/"; the
+// computer name for a value with fewer than two parts, or with no host in it.
+std::string HostFromOriginURL(const std::string& url, const std::string& computerName);
+// The "Port" value: empty, not a decimal number, or no port (outside 1 to 65535) gives 443.
+int32_t PortFromRegistry(const std::string& value);
+
 class TWebServerSettingField {
 public:
     explicit TWebServerSettingField(std::string HostName) : FHostName(std::move(HostName)) {}
