@@ -5,8 +5,12 @@
 
 #include <QCommandLinkButton>
 #include <QScrollArea>
+#include <QToolButton>
 
 CV_DEMO_SCENE("web", 1000) {
+    // The section alone: an event the simulated system wrote meanwhile is closed.
+    if (cvdemo::Find(form, "MessagePanel")->isVisible())
+        cvdemo::Find<QToolButton>(form, "CloseMessageButton")->click();
     // Only this section open, scrolled into view.
     auto* system = cvdemo::Find<QCommandLinkButton>(form, "SystemBtn");
     if (system->property("Tag").toInt() == 1)
