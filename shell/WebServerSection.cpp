@@ -64,15 +64,24 @@ public:
     void showPopup() override {
         if (OnDropDown)
             OnDropDown();
+        if (count() == 0) {
+            // An empty list does not drop down; it has closed up at once.
+            ScheduleCloseUp();
+            return;
+        }
         QComboBox::showPopup();
     }
     void hidePopup() override {
         // Also called on a closed list (when the box is disabled, for one): no close-up then.
         const bool open = view()->isVisible();
         QComboBox::hidePopup();
-        if (!open)
-            return;
-        // After the box has taken the chosen entry, which it does once the list is closed.
+        if (open)
+            ScheduleCloseUp();
+    }
+
+private:
+    // After the box has taken the chosen entry, which it does once the list is closed.
+    void ScheduleCloseUp() {
         FCloseUpPending = true;
         QTimer::singleShot(0, this, [this] {
             FCloseUpPending = false;

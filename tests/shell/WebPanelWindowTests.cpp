@@ -216,6 +216,17 @@ TEST_F(WebPanelWindowTest, TheFirstShowFillsTheSectionAndTheSummaryLink) {
     EXPECT_EQ(Value("CertificateName"), "pc1.plant.local, default");
     EXPECT_EQ(Value("WebOriginsURL"), "https://pc1.plant.local");
 
+    // Dropping the list down and closing it saves the choice.
+    const std::string serial = Value("CertificateSerial");
+    {
+        TSandboxRegistry registry(FSandbox->Dir());
+        WriteProductValue(registry, WebUIProduct, "CertificateSerial", "");
+    }
+    combo->showPopup();
+    EXPECT_EQ(combo->count(), 1);
+    combo->hidePopup();
+    EXPECT_TRUE(WaitFor([&] { return Value("CertificateSerial") == serial; }, 3000));
+
     // The summary link opens the section, and only it.
     f.OverviewLabelLinkClick(QStringLiteral("WebCertificate"));
     EXPECT_TRUE(Find("HTTPConfigInfoPanel")->isVisible());
@@ -281,6 +292,18 @@ TEST_F(WebPanelWindowTest, TheControlsReachThePanelAsTheUserUsesThem) {
     }
     EXPECT_EQ(host->text(), Computer);
     EXPECT_EQ(Value("WebOriginsURL"), "https://pc1.plant.local:8443");
+
+    // The list is read again as it drops down: a certificate deleted meanwhile is gone, and the
+    // close-up shows that nothing is selected.
+    for (const auto& e :
+         std::filesystem::directory_iterator(FSandbox->Dir() + "/certificates/LocalMachine/My"))
+        std::filesystem::remove(e.path());
+    auto* combo = Find<QComboBox>("CertificateComboBox");
+    combo->showPopup(); // empty now: it closes up at once
+    EXPECT_EQ(combo->count(), 0);
+    EXPECT_TRUE(WaitFor([&] { return Caption() == "Not selected"; }, 3000));
+    EXPECT_TRUE(Shows("CurCertLabelImage", 1));
+    EXPECT_EQ(Value("CertificateSerial"), "");
 }
 
 TEST_F(WebPanelWindowTest, StartAsksAfterTheComputerWasRenamed) {
