@@ -1,8 +1,8 @@
 #pragma once
 // Facts about the computer and the process. Stands for GetComputerNameExW
-// (ComputerNamePhysicalDnsFullyQualified: the physical computer's name, also in a cluster), IsWow64Process, the WINDIR variable,
-// SHGetFolderPathW(CSIDL_APPDATA), OutputDebugStringW, the local UTC offset, and
-// GetVersionEx's platform family.
+// (ComputerNamePhysicalDnsFullyQualified: the physical computer's name, also in a cluster),
+// IsWow64Process, the WINDIR variable, SHGetFolderPathW(CSIDL_APPDATA), OutputDebugStringW, the
+// local UTC offset, GetVersionEx's platform family, GetCurrentProcessId and GetCurrentThreadId.
 #include <cstdint>
 #include <string>
 
@@ -20,6 +20,8 @@ public:
     virtual int UtcOffsetMinutes() = 0;             // in force now, east positive
     virtual bool IsNtPlatform() = 0;
     virtual uint32_t CurrentProcessId() = 0;
+    // The calling thread's system id; test doubles that do not care may leave it at 0.
+    virtual uint32_t CurrentThreadId() { return 0; }
 };
 
 } // namespace cv

@@ -84,4 +84,8 @@ uint32_t TWin32SystemInfo::CurrentProcessId() {
     return ::GetCurrentProcessId();
 }
 
+uint32_t TWin32SystemInfo::CurrentThreadId() {
+    return ::GetCurrentThreadId();
+}
+
 } // namespace cv
