@@ -1,8 +1,8 @@
 #pragma once
 // Facts about the computer and the process. Stands for GetComputerNameExW
-// (ComputerNameDnsFullyQualified), IsWow64Process, the WINDIR variable,
-// SHGetFolderPathW(CSIDL_APPDATA), OutputDebugStringW, the local UTC offset,
-// GetVersionEx's platform family, GetCurrentProcessId and GetCurrentThreadId.
+// (ComputerNamePhysicalDnsFullyQualified: the physical computer's name, also in a cluster),
+// IsWow64Process, the WINDIR variable, SHGetFolderPathW(CSIDL_APPDATA), OutputDebugStringW, the
+// local UTC offset, GetVersionEx's platform family, GetCurrentProcessId and GetCurrentThreadId.
 #include <cstdint>
 #include <string>
 

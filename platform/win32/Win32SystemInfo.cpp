@@ -9,11 +9,11 @@ namespace cv {
 
 std::string TWin32SystemInfo::ComputerName() {
     DWORD size = 0;
-    ::GetComputerNameExW(ComputerNameDnsFullyQualified, nullptr, &size);
+    ::GetComputerNameExW(ComputerNamePhysicalDnsFullyQualified, nullptr, &size);
     if (size == 0)
         return {};
     std::wstring name(size, L'\0');
-    if (!::GetComputerNameExW(ComputerNameDnsFullyQualified, name.data(), &size))
+    if (!::GetComputerNameExW(ComputerNamePhysicalDnsFullyQualified, name.data(), &size))
         return {};
     name.resize(size);
     return win32::Narrow(name);
