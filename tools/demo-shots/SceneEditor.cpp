@@ -6,8 +6,12 @@
 #include "shell/LumoEditorHost.h"
 
 #include <QLineEdit>
+#include <QToolButton>
 
 CV_DEMO_SCENE("editor", 1500) {
+    // The editor alone: an event the simulated system wrote meanwhile is closed.
+    if (cvdemo::Find(form, "MessagePanel")->isVisible())
+        cvdemo::Find<QToolButton>(form, "CloseMessageButton")->click();
     form.OverviewLabelLinkClick("EditKernelSetup");
     cv::TLumoEditorHost* host = form.EditorHost();
     cv::TDScintilla& editor = *host->DScintilla1;
