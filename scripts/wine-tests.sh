@@ -15,7 +15,7 @@ if [ "${VORNIX_WINE_TESTS_STAGE:-}" != run ]; then
             exit 1
         fi
     done
-    cmake -S . -B "$BUILD" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake -DVORNIX_WERROR=ON || exit 1
+    cmake -S . -B "$BUILD" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-wine.cmake -DVORNIX_WERROR=ON || exit 1
     cmake --build "$BUILD" -j2 || exit 1
 
     # A private X server lets the window tests run; without one they are skipped.

@@ -8,6 +8,7 @@
 #include "Images.h"
 #include "MessageDialog.h"
 #include "StatusTree.h"
+#include "TaskbarOverlay.h"
 #include "ViewLogic.h"
 #include "config/Backup.h"
 #include "config/CvRegistry.h"
@@ -38,12 +39,6 @@
 #include <QVBoxLayout>
 #include <QWheelEvent>
 
-#ifdef _WIN32
-#include "platform/win32/Win32MessageFilter.h"
-#include <objbase.h>
-#include <windows.h>
-#endif
-
 namespace cv {
 
 using namespace ui;
@@ -57,9 +52,7 @@ TForm1::TForm1(TPlatform platform, QWidget* parent) : TForm1(std::move(platform)
 
 TForm1::TForm1(TPlatform platform, TOptions options, QWidget* parent)
     : QMainWindow(parent), FPlatform(std::move(platform)), FOptions(options) {
-#ifdef _WIN32
-    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-#endif
+    FComApartment = FPlatform.System->EnterComApartment();
     FPlatform.Processes->EnableDebugPrivilege();
     FRunningIn64Bit = FPlatform.System->IsWow64();
     FWindowsFolder = FPlatform.System->WindowsFolder();
@@ -90,9 +83,9 @@ TForm1::~TForm1() {
     FSizeWarning.reset();
     if (FInstanceHandle)
         FPlatform.Windows->Unregister();
-#ifdef _WIN32
-    CoUninitialize();
-#endif
+    FTaskbar.reset(); // its taskbar list goes before the apartment
+    if (FComApartment)
+        FPlatform.System->LeaveComApartment();
 }
 
 // ---------------------------------------------------------------- building the frame
@@ -444,11 +437,15 @@ void TForm1::FirstShow() {
     MainMenu1->hide();
     ResolveFolders();
     CreateNotifyMutex();
-#ifdef _WIN32
-    // The shell's taskbar message must reach the elevated window.
-    TaskbarButtonCreatedMessageValue = RegisterWindowMessageW(L"TaskbarButtonCreated");
-    AllowElevatedMessages(static_cast<uintptr_t>(winId()), TaskbarButtonCreatedMessageValue);
-#endif
+    // The shell's taskbar message must reach the elevated window; it arms the status overlay.
+    FTaskbar = std::make_unique<TTaskbarOverlay>(FPlatform.Taskbar, [this] {
+        if (FService) {
+            std::string text;
+            FService->GetServiceStatusString(text);
+            ShowServiceStatusIcon(FService->ServiceRunning(), text);
+        }
+    });
+    FTaskbar->Attach(static_cast<uintptr_t>(winId()));
     FService = std::make_unique<TCvService>(FPlatform.Services, [this] { UpdateServiceStatus(); },
                                             TCvService::DefaultForceBoundMs, FOptions.ServicePollMs);
     FSections = {SystemBtn, HTTPConfigButton, ConfigurationBtn};
@@ -758,6 +755,11 @@ void TForm1::UpdateServiceStatus() {
 void TForm1::ShowServiceStatusIcon(bool running, const std::string& text) {
     const QPixmap status = images::Status(running ? 0 : 2);
     ServiceStatusImage->setPixmap(status);
+    ServiceStatusImage->setToolTip(QString::fromStdString(text));
+    if (FTaskbar && FTaskbar->Show(status.toImage(), text)) {
+        setWindowIcon(images::Application());
+        return;
+    }
     // No taskbar overlay here: the window icon carries the status in its corner instead.
     QPixmap icon = images::Application().pixmap(64, 64);
     {
@@ -766,7 +768,6 @@ void TForm1::ShowServiceStatusIcon(bool running, const std::string& text) {
         p.drawPixmap(QRect(30, 30, 34, 34), status);
     }
     setWindowIcon(QIcon(icon));
-    ServiceStatusImage->setToolTip(QString::fromStdString(text));
 }
 
 void TForm1::StartServiceBtnClick() {

@@ -36,6 +36,7 @@ class TCvProcessList;
 class TNotifyMutex;
 class TSizeWarning;
 class TSysConfigParEditor;
+class TTaskbarOverlay;
 
 // A log entry handed to the window by the event log listener; the posted event owns it.
 struct TLogEntry {
@@ -123,6 +124,7 @@ public:
     TSysConfigParEditor* ParameterFileEditor() const { return FSysConfigPar.get(); }
     TCvProcessList* ProcessListObject() const { return FProcessList.get(); }
     bool WasMaximized() const { return FMaximized; }
+    TTaskbarOverlay* TaskbarOverlay() const { return FTaskbar.get(); }
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -176,7 +178,8 @@ private:
     bool FRunningIn64Bit = false;
     std::string FWindowsFolder;
     uint32_t FInstanceHandle = 0;
-    uint32_t TaskbarButtonCreatedMessageValue = 0;
+    bool FComApartment = false; // entered at creation, so left at destruction
+    std::unique_ptr<TTaskbarOverlay> FTaskbar; // the taskbar button's status overlay
     int FEnlargedWidth = 750;
     bool FMaximized = false;
     int32_t FKernelProcesses = 0;

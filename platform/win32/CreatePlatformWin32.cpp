@@ -9,6 +9,7 @@
 #include "Win32ServiceManager.h"
 #include "Win32Shell.h"
 #include "Win32SystemInfo.h"
+#include "Win32Taskbar.h"
 #include "Win32TcpClient.h"
 #include "Win32WindowActivator.h"
 
@@ -31,6 +32,7 @@ TPlatform CreatePlatform() {
     p.Registry = std::make_shared<TWin32Registry>();
     p.Shell = std::make_shared<TWin32Shell>();
     p.Listeners = std::make_shared<TWin32PortListeners>();
+    p.Taskbar = std::make_shared<TWin32Taskbar>();
     FillUnavailable(p);
     return p;
 }

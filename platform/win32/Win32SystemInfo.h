@@ -14,6 +14,8 @@ public:
     int UtcOffsetMinutes() override;
     bool IsNtPlatform() override;
     uint32_t CurrentProcessId() override;
+    bool EnterComApartment() override;
+    void LeaveComApartment() override;
 };
 
 } // namespace cv
