@@ -64,9 +64,12 @@ HICON CreateOverlayIcon(const TOverlayPicture& picture) {
     const int stride = ((w + 15) / 16) * 2;
     std::string mask(size_t(stride) * size_t(h), '\0');
     for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x)
-            if ((picture.Pixels[size_t(y) * size_t(w) + size_t(x)] >> 24) == 0)
-                mask[size_t(y) * size_t(stride) + size_t(x / 8)] |= char(0x80 >> (x % 8));
+        for (int x = 0; x < w; ++x) {
+            if ((picture.Pixels[size_t(y) * size_t(w) + size_t(x)] >> 24) != 0)
+                continue;
+            char& bits8 = mask[size_t(y) * size_t(stride) + size_t(x / 8)];
+            bits8 = char(uint8_t(bits8) | (0x80 >> (x % 8)));
+        }
     TBitmap monochrome(::CreateBitmap(w, h, 1, 1, mask.data()));
     if (!monochrome.Get())
         return nullptr;

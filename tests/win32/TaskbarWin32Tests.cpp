@@ -24,21 +24,19 @@ TOverlayPicture Picture(int w, int h) {
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x) {
             const uint32_t alpha = x < 2 ? 0 : (y < h / 2 ? 0x80 : 0xFF);
-            p.Pixels.push_back(alpha << 24 | uint32_t(x * 13 & 0xFF) << 16 |
-                               uint32_t(y * 7 & 0xFF) << 8 | uint32_t((x + y) & 0xFF));
+            p.Pixels.push_back((alpha << 24) | (uint32_t((x * 13) & 0xFF) << 16) |
+                               (uint32_t((y * 7) & 0xFF) << 8) | uint32_t((x + y) & 0xFF));
         }
     return p;
 }
 
-// The colour bitmap's pixels, top row first, as 0xAARRGGBB.
-std::vector<uint32_t> IconPixels(HICON icon, int& w, int& h) {
-    ICONINFO info{};
-    if (!::GetIconInfo(icon, &info))
-        return {};
-    BITMAP bitmap{};
-    ::GetObjectW(info.hbmColor, sizeof(bitmap), &bitmap);
-    w = bitmap.bmWidth;
-    h = bitmap.bmHeight;
+// A bitmap's pixels, top row first, as 32-bit values (0xAARRGGBB for the colour bitmap; the
+// mask's set bits read as white).
+std::vector<uint32_t> BitmapPixels(HBITMAP bitmap, int& w, int& h) {
+    BITMAP described{};
+    ::GetObjectW(bitmap, sizeof(described), &described);
+    w = described.bmWidth;
+    h = described.bmHeight;
     BITMAPINFO format{};
     format.bmiHeader.biSize = sizeof(format.bmiHeader);
     format.bmiHeader.biWidth = w;
@@ -48,10 +46,8 @@ std::vector<uint32_t> IconPixels(HICON icon, int& w, int& h) {
     format.bmiHeader.biCompression = BI_RGB;
     std::vector<uint32_t> pixels(size_t(w) * size_t(h));
     HDC screen = ::GetDC(nullptr);
-    const int rows = ::GetDIBits(screen, info.hbmColor, 0, UINT(h), pixels.data(), &format, DIB_RGB_COLORS);
+    const int rows = ::GetDIBits(screen, bitmap, 0, UINT(h), pixels.data(), &format, DIB_RGB_COLORS);
     ::ReleaseDC(nullptr, screen);
-    ::DeleteObject(info.hbmColor);
-    ::DeleteObject(info.hbmMask);
     if (rows != h)
         pixels.clear();
     return pixels;
@@ -132,12 +128,21 @@ TEST(Win32OverlayIcon, CarriesThePicturesPixelsAndAlpha) {
         const TOverlayPicture picture = Picture(w, h);
         HICON icon = win32::CreateOverlayIcon(picture);
         ASSERT_NE(icon, nullptr) << w << "x" << h;
-        int iw = 0, ih = 0;
-        const std::vector<uint32_t> pixels = IconPixels(icon, iw, ih);
+        ICONINFO info{};
+        ASSERT_TRUE(::GetIconInfo(icon, &info));
+        int cw = 0, ch = 0, mw = 0, mh = 0;
+        const std::vector<uint32_t> colour = BitmapPixels(info.hbmColor, cw, ch);
+        const std::vector<uint32_t> mask = BitmapPixels(info.hbmMask, mw, mh);
+        ::DeleteObject(info.hbmColor);
+        ::DeleteObject(info.hbmMask);
         ::DestroyIcon(icon);
-        EXPECT_EQ(iw, w);
-        EXPECT_EQ(ih, h);
-        EXPECT_EQ(pixels, picture.Pixels) << w << "x" << h;
+        EXPECT_EQ(cw, w);
+        EXPECT_EQ(ch, h);
+        EXPECT_EQ(colour, picture.Pixels) << w << "x" << h;
+        // Drawn without alpha, the mask alone keeps the transparent pixels out.
+        ASSERT_EQ(mask.size(), picture.Pixels.size());
+        for (size_t i = 0; i < mask.size(); ++i)
+            EXPECT_EQ((mask[i] & 0xFFFFFF) != 0, (picture.Pixels[i] >> 24) == 0) << "pixel " << i;
     }
 }
 
