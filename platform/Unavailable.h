@@ -29,8 +29,16 @@ public:
 class TUnavailableEventLog : public IEventLog {
 public:
     std::unique_ptr<IEventSubscription> Subscribe(const std::string&, const std::string&,
-                                                  TDeliver) override {
+                                                  uint32_t, TCallback) override {
         return {};
+    }
+    std::unique_ptr<IPublisherMetadata> OpenPublisherMetadata(const std::string&) override {
+        return {};
+    }
+    uint32_t FormatMessageText(IPublisherMetadata&, IEventRecord&, char16_t*, uint32_t,
+                           uint32_t& bufferUsed) override {
+        bufferUsed = 0;
+        return ERROR_EVT_PUBLISHER_METADATA_NOT_FOUND_CODE;
     }
 };
 

@@ -37,11 +37,11 @@ fi
 export VORNIX_SANDBOX="$SANDBOX"
 # Tools started by bare name (appsetup.exe, Notify.exe) are found on the search path.
 export PATH="$SANDBOX/bin:$PATH"
-# An administrator who left the window expanded last time.
+# An administrator who left the window expanded last time, with the Product Setup section on.
 mkdir -p "$SANDBOX/AppData/Roaming/Vekta"
 cat >"$SANDBOX/AppData/Roaming/Vekta/VornixControlPanel_Settings.xml" <<'XML'
 <?xml version="1.0"?>
-<VornixControlPanel Left="20" Top="20" Width="921" Height="825" Maximized="false" RunNotify="false" Extended="true" Target="E:" Source="C:;D:" ProductSetup="false"/>
+<VornixControlPanel Left="20" Top="20" Width="921" Height="825" Maximized="false" RunNotify="false" Extended="true" Target="E:" Source="C:;D:" ProductSetup="true"/>
 XML
 
 pids=()

@@ -2,7 +2,9 @@
 
 #include "Controller.h"
 #include "MessageBar.h"
+#include "MessageHistoryView.h"
 #include "ProcessListView.h"
+#include "ProductSetupSection.h"
 #include "Sections.h"
 #include "Widgets.h"
 #include "Images.h"
@@ -12,6 +14,7 @@
 #include "ViewLogic.h"
 #include "config/Backup.h"
 #include "config/CvRegistry.h"
+#include "config/ProductComponents.h"
 #include "config/SizeWarning.h"
 #include "config/SysConfigParEditor.h"
 #include "service/CvProcessList.h"
@@ -61,9 +64,17 @@ TForm1::TForm1(TPlatform platform, TOptions options, QWidget* parent)
     setWindowTitle(QStringLiteral("Vornix Control Panel"));
     setWindowIcon(images::Application());
     BuildFrame();
+    // The event log listener posts the system's events to this window from now on.
+    FEventLogListener = std::make_unique<TWinEvtListener>(FPlatform.EventLog);
+    FEventLogListener->StartListening(this);
 }
 
 TForm1::~TForm1() {
+    // First of all: once stopped, no delivery posts to this window (one in progress has
+    // posted already; the queue frees what this window will not handle).
+    if (FEventLogListener)
+        FEventLogListener->StopListening();
+    FEventLogListener.reset();
     if (FController)
         FController->SaveSettings(frameGeometry().top(), frameGeometry().left(),
                                   frameGeometry().height(), frameGeometry().width(),
@@ -81,6 +92,7 @@ TForm1::~TForm1() {
     FPanels.clear();
     FSysConfigPar.reset();
     FSizeWarning.reset();
+    FProductComponents.reset();
     if (FInstanceHandle)
         FPlatform.Windows->Unregister();
     FTaskbar.reset(); // its taskbar list goes before the apartment
@@ -149,6 +161,12 @@ void TForm1::BuildFrame() {
     LumoEditorPanel = BuildFullPanel(QStringLiteral("LumoEditorPanel"), QStringLiteral("Panel2"),
                                      QStringLiteral("Image1"), QStringLiteral("Label4"));
     row->addWidget(LumoEditorPanel, 1);
+    MessageHistoryPanel = BuildFullPanel(QStringLiteral("MessageHistoryPanel"),
+                                         QStringLiteral("HistoryBackPanel"),
+                                         QStringLiteral("HistoryBackImage"),
+                                         QStringLiteral("HistoryBackLabel"));
+    row->addWidget(MessageHistoryPanel, 1);
+    MessagePanel->OnMessageClick = [this] { ShowMessageHistoryPanel(); };
 
     BuildMenu();
 
@@ -160,7 +178,7 @@ void TForm1::BuildFrame() {
 
     auto* back = new QShortcut(QKeySequence(Qt::ALT | Qt::Key_Backspace), this);
     connect(back, &QShortcut::activated, this, [this] {
-        if (ProcessPanel->isVisible())
+        if (ProcessPanel->isVisible() || MessageHistoryPanel->isVisible())
             Back();
     });
 }
@@ -326,7 +344,7 @@ void TForm1::BuildSections(QVBoxLayout* into) {
     ProductSetupBtn = product.Button;
     ProductSetupPanel = product.Header;
     ProductSetupPanel->hide();
-    new QVBoxLayout(product.Info);
+    FProductSetup = std::make_unique<TProductSetupSection>(product.Info);
     auto backup = AddSection(into, QStringLiteral("BackupPanel"), QStringLiteral("BackupBtn"),
                              QStringLiteral("Disk Image Backup"), QStringLiteral("BackupInfoPanel"));
     BackupBtn = backup.Button;
@@ -374,6 +392,11 @@ QFrame* TForm1::BuildFullPanel(const QString& name, const QString& stripName,
                                       QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes)
                 KillProcessClick();
         };
+    } else if (name == QLatin1String("MessageHistoryPanel")) {
+        HistoryBackPanel = strip;
+        body->layout()->setContentsMargins(10, 8, 10, 10);
+        MessageHistory = new TMessageHistoryView(FMessageHistory, body);
+        body->layout()->addWidget(MessageHistory);
     }
     else
         Panel2 = strip;
@@ -450,11 +473,12 @@ void TForm1::FirstShow() {
                                             TCvService::DefaultForceBoundMs, FOptions.ServicePollMs);
     FSections = {SystemBtn, HTTPConfigButton, ConfigurationBtn};
     CreateProcessList();
-    FPanels = {AdditionalPanel, ProcessPanel, LumoEditorPanel};
+    FPanels = {AdditionalPanel, ProcessPanel, LumoEditorPanel, MessageHistoryPanel};
     FController = std::make_unique<TControlPanelController>(*this, FPlatform, FOptions.LogServicePort);
     CreateParameterFileEditor();
     FBackup->SetHints();
     FBackup->FieldsChanged();
+    CreateProductComponents();
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
@@ -484,6 +508,11 @@ void TForm1::ShowPanel(QWidget* panel) {
         if (FProcessList)
             FProcessList->SetActive(countActive);
         AdditionalToolsPanel->setFocus();
+    }
+    if (panel == MessageHistoryPanel) {
+        if (FProcessList)
+            FProcessList->SetActive(countActive); // the left column's counts stay live
+        MessageHistory->MessageHistoryList->setFocus();
     }
     if (!IsExpanded())
         ToggleExpand();
@@ -609,7 +638,8 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
     // The header strips of the full-size panels: Back, with the hand cursor over them.
     auto* w = qobject_cast<QWidget*>(watched);
     QWidget* strip = nullptr;
-    for (QWidget* s : {static_cast<QWidget*>(BackPanel), static_cast<QWidget*>(Panel2)})
+    for (QWidget* s : {static_cast<QWidget*>(BackPanel), static_cast<QWidget*>(Panel2),
+                       static_cast<QWidget*>(HistoryBackPanel)})
         if (s && w && (w == s || s->isAncestorOf(w)))
             strip = s;
     if (strip) {
@@ -690,7 +720,21 @@ void TForm1::UpdatePosition(int32_t top, int32_t left, int32_t height, int32_t w
 }
 
 void TForm1::ShowMessage(uint8_t kind, const std::string& text, int32_t eventNumber) {
+    MessageHistory->Add(kind, text, eventNumber, Now()); // also what the bar drops
     MessagePanel->ShowMessage(kind, text, eventNumber);
+}
+
+void TForm1::PostLogEntry(uint32_t eventId, std::unique_ptr<TSYSLogEntry> entry) {
+    // The posted event owns the entry: freed after handling, or with the queue when the
+    // window goes first.
+    auto logEntry = std::make_unique<TLogEntry>(TLogEntry{entry->MessageText(), entry->Severity()});
+    QCoreApplication::postEvent(this, new TLogEntryEvent(static_cast<int32_t>(eventId),
+                                                         std::move(logEntry)));
+}
+
+void TForm1::ShowMessageHistoryPanel() {
+    if (CanLeaveEditor())
+        ShowPanel(MessageHistoryPanel);
 }
 
 bool TForm1::event(QEvent* event) {
@@ -883,6 +927,10 @@ void TForm1::ResolveFolders() {
 }
 
 void TForm1::OverviewLabelLinkClick(const QString& link) {
+    if (link == QLatin1String("MessageHistory")) {
+        ShowMessageHistoryPanel();
+        return;
+    }
     if (FLinks)
         FLinks->OverviewLabelLinkClick(link.toStdString());
 }
@@ -909,6 +957,12 @@ void TForm1::RunBackupCommand(int kind, const std::string& source, const std::st
         cv::RunBackupCommand(*FPlatform.Shell, kind, source, target, FRunningIn64Bit, FWindowsFolder);
     if (!refusal.empty())
         ShowErrorMessage(refusal);
+}
+
+// ---------------------------------------------------------------- product components
+
+void TForm1::CreateProductComponents() {
+    FProductComponents = std::make_unique<TProductComponents>(*FProductSetup, SysServicesFolder);
 }
 
 // ---------------------------------------------------------------- memory pool sizes

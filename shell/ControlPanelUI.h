@@ -3,7 +3,9 @@
 // sections area and the full-size panels, the message bar and the navigation between them.
 // Logic lives in the Qt-free units it drives; this class shows state and forwards actions.
 #include "ControlPanelView.h"
+#include "MessageHistory.h"
 #include "config/ToolLinks.h"
+#include "eventlog/WinEvtListenerCustom.h"
 #include "platform/Platform.h"
 #include "service/ServiceStatus.h"
 
@@ -29,11 +31,14 @@ class TApplicationsTree;
 class TBackupSection;
 class TConfigSection;
 class TMessageBar;
+class TMessageHistoryView;
 class TProcessListView;
 class TSystemSection;
 class TControlPanelController;
 class TCvProcessList;
 class TNotifyMutex;
+class TProductComponents;
+class TProductSetupSection;
 class TSizeWarning;
 class TSysConfigParEditor;
 class TTaskbarOverlay;
@@ -53,7 +58,10 @@ public:
     std::unique_ptr<TLogEntry> Entry;
 };
 
-class TForm1 : public QMainWindow, public IControlPanelView, public IToolLinkActions {
+class TForm1 : public QMainWindow,
+               public IControlPanelView,
+               public IToolLinkActions,
+               public ILogEntryWindow {
     Q_OBJECT
 public:
     struct TOptions {
@@ -103,6 +111,12 @@ public:
     void RunBackupCommand(int kind, const std::string& source, const std::string& target) override;
     void OverviewLabelLinkClick(const QString& link);
 
+    // The event log listener's entries: posted to this window from the delivering thread.
+    void PostLogEntry(uint32_t eventId, std::unique_ptr<TSYSLogEntry> entry) override;
+    // The messages the bar was asked to show, in their full-size panel.
+    void ShowMessageHistoryPanel();
+    const TMessageHistory& MessageHistoryObject() const { return FMessageHistory; }
+
     void UpdateServiceStatus();
     void UpdateProcessInfo();
     void ShowProcessList();
@@ -123,6 +137,7 @@ public:
     const std::string& CurrentFile() const { return FCurrentFile; }
     TSysConfigParEditor* ParameterFileEditor() const { return FSysConfigPar.get(); }
     TCvProcessList* ProcessListObject() const { return FProcessList.get(); }
+    TProductComponents* ProductComponentsObject() const { return FProductComponents.get(); }
     bool WasMaximized() const { return FMaximized; }
     TTaskbarOverlay* TaskbarOverlay() const { return FTaskbar.get(); }
 
@@ -164,6 +179,7 @@ private:
     void CreateNotifyMutex();
     void CreateProcessList();
     void CreateParameterFileEditor();
+    void CreateProductComponents();
     void RetakeOriginalPoolSizes();
     void LaunchNotifyIfWanted();
     void TerminateSystemProcesses();
@@ -198,9 +214,13 @@ private:
     std::unique_ptr<TSystemSection> FSystem;
     std::unique_ptr<TConfigSection> FConfig;
     std::unique_ptr<TBackupSection> FBackup;
+    std::unique_ptr<TProductSetupSection> FProductSetup;
+    std::unique_ptr<TProductComponents> FProductComponents; // uses FProductSetup
     std::unique_ptr<TNotifyMutex> FMutex;
     std::unique_ptr<TCvProcessList> FProcessList;
     QTimer* FProcessTimer = nullptr;
+    std::unique_ptr<TWinEvtListener> FEventLogListener;
+    TMessageHistory FMessageHistory;
 
     // The left column.
     QFrame* ControlPanel = nullptr;
@@ -224,6 +244,9 @@ private:
     QFrame* BackPanel = nullptr;
     TProcessListView* ProcessList = nullptr;
     QFrame* Panel2 = nullptr;
+    QFrame* MessageHistoryPanel = nullptr;
+    QFrame* HistoryBackPanel = nullptr;
+    TMessageHistoryView* MessageHistory = nullptr;
     // Sections.
     QCommandLinkButton* SystemBtn = nullptr;
     QCommandLinkButton* HTTPConfigButton = nullptr;

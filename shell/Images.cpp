@@ -39,6 +39,7 @@ QPixmap UpDown(int index) { return Load(QStringLiteral("updown_%1").arg(index));
 QPixmap Back() { return Load(QStringLiteral("back")); }
 QPixmap Warning() { return Load(QStringLiteral("warning")); }
 QPixmap Information() { return Load(QStringLiteral("information")); }
+QPixmap Error() { return Load(QStringLiteral("error")); }
 QPixmap Help() { return Load(QStringLiteral("help")); }
 QPixmap Certificate() { return Load(QStringLiteral("certificate")); }
 QIcon Close() { return QIcon(Load(QStringLiteral("close"))); }

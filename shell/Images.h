@@ -13,6 +13,7 @@ QPixmap UpDown(int index); // UpDownImages: 0 hot closed, 1 closed, 2 hot open, 
 QPixmap Back();
 QPixmap Warning();
 QPixmap Information();
+QPixmap Error();
 QPixmap Help();
 QPixmap Certificate();
 QIcon Close();

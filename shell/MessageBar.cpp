@@ -6,6 +6,7 @@
 #include "Widgets.h"
 
 #include <QGridLayout>
+#include <QMouseEvent>
 #include <QToolButton>
 
 namespace cv {
@@ -41,7 +42,22 @@ TMessageBar::TMessageBar(QWidget* parent) : QFrame(parent) {
     grid->addWidget(MessageHelpContext, 1, 1);
     grid->addWidget(CloseMessageButton, 0, 2, Qt::AlignTop | Qt::AlignRight);
     grid->setColumnStretch(1, 1);
+    // The text leads to the message history.
+    for (QLabel* text : {MessageLabel, MessageHelpContext}) {
+        text->setCursor(Qt::PointingHandCursor);
+        text->installEventFilter(this);
+    }
     hide();
+}
+
+bool TMessageBar::eventFilter(QObject* watched, QEvent* event) {
+    if ((watched == MessageLabel || watched == MessageHelpContext) &&
+        event->type() == QEvent::MouseButtonRelease &&
+        static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton && OnMessageClick) {
+        OnMessageClick();
+        return true;
+    }
+    return QFrame::eventFilter(watched, event);
 }
 
 void TMessageBar::ShowMessage(uint8_t kind, const std::string& text, int32_t eventNumber) {

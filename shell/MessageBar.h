@@ -3,6 +3,7 @@
 // its further lines and a help picture from event 12000 on, and a button that closes it.
 #include <QFrame>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 class QLabel;
@@ -17,6 +18,12 @@ public:
     // Drops the request unless the kind is 4 or the event number is not 0.
     void ShowMessage(uint8_t kind, const std::string& text, int32_t eventNumber);
     void CloseMessage();
+
+    // Clicking the message's text.
+    std::function<void()> OnMessageClick;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     QLabel* MessageLabel = nullptr;

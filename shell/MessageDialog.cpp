@@ -12,6 +12,13 @@ QPoint CenteredDialogPosition(const QRect& window, const QSize& dialogSize) {
 QMessageBox::StandardButton CenteredMessageDialog(QWidget* window, const QString& text,
                                                   TMsgDlgType type,
                                                   QMessageBox::StandardButtons buttons) {
+    return CenteredMessageDialog(window, window ? window->windowTitle() : QString(), text, type,
+                                 buttons);
+}
+
+QMessageBox::StandardButton CenteredMessageDialog(QWidget* window, const QString& caption,
+                                                  const QString& text, TMsgDlgType type,
+                                                  QMessageBox::StandardButtons buttons) {
     QMessageBox::Icon icon = QMessageBox::Warning;
     switch (type) {
     case TMsgDlgType::mtWarning:
@@ -27,7 +34,7 @@ QMessageBox::StandardButton CenteredMessageDialog(QWidget* window, const QString
         icon = QMessageBox::Question;
         break;
     }
-    QMessageBox box(icon, window ? window->windowTitle() : QString(), text, buttons, window);
+    QMessageBox box(icon, caption, text, buttons, window);
     box.setObjectName(QStringLiteral("CenteredMessageDialog"));
     box.adjustSize();
     if (window)

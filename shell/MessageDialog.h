@@ -17,5 +17,9 @@ QPoint CenteredDialogPosition(const QRect& window, const QSize& dialogSize);
 QMessageBox::StandardButton CenteredMessageDialog(QWidget* window, const QString& text,
                                                   TMsgDlgType type,
                                                   QMessageBox::StandardButtons buttons);
+// The same box with a caption of its own instead of the window's.
+QMessageBox::StandardButton CenteredMessageDialog(QWidget* window, const QString& caption,
+                                                  const QString& text, TMsgDlgType type,
+                                                  QMessageBox::StandardButtons buttons);
 
 } // namespace cv

@@ -55,7 +55,11 @@ TSystemSection::TSystemSection(QFrame* info, const TLinkHandler& onLink) {
     auto* link = LinkLabel(QStringLiteral("ProcessListLink"), QStringLiteral("ProcessDetails"),
                            QStringLiteral("Process List"), info, onLink);
     link->setToolTip(QStringLiteral("View details about running Vornix processes."));
-    grid->addWidget(link, r, 0, 1, 2);
+    grid->addWidget(link, r++, 0, 1, 2);
+    auto* history = LinkLabel(QStringLiteral("MessageHistoryLink"), QStringLiteral("MessageHistory"),
+                              QStringLiteral("Message History"), info, onLink);
+    history->setToolTip(QStringLiteral("View the messages shown since the control panel started."));
+    grid->addWidget(history, r, 0, 1, 2);
     grid->setColumnStretch(2, 1);
 }
 

@@ -9,6 +9,7 @@
 #include "PosixTcpClient.h"
 #include "PosixWindowActivator.h"
 #include "platform/Unavailable.h"
+#include "platform/sandbox/SandboxEventLog.h"
 #include "platform/sandbox/SandboxRegistry.h"
 #include "platform/sandbox/SandboxServiceManager.h"
 
@@ -37,6 +38,7 @@ TPlatform CreatePlatform() {
     if (!sandbox.empty()) {
         p.Services = std::make_shared<TSandboxServiceManager>(sandbox);
         p.Registry = std::make_shared<TSandboxRegistry>(sandbox);
+        p.EventLog = std::make_shared<TSandboxEventLog>(sandbox);
     }
     FillUnavailable(p);
     return p;

@@ -1,6 +1,7 @@
 #include "platform/Platform.h"
 #include "platform/Unavailable.h"
 
+#include "Win32EventLog.h"
 #include "Win32InstanceBlock.h"
 #include "Win32NamedMutex.h"
 #include "Win32PortListeners.h"
@@ -31,6 +32,7 @@ TPlatform CreatePlatform() {
     p.Tcp = std::make_shared<TWin32TcpClient>();
     p.Registry = std::make_shared<TWin32Registry>();
     p.Shell = std::make_shared<TWin32Shell>();
+    p.EventLog = std::make_shared<TWin32EventLog>();
     p.Listeners = std::make_shared<TWin32PortListeners>();
     p.Taskbar = std::make_shared<TWin32Taskbar>();
     FillUnavailable(p);

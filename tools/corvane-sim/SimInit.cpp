@@ -1,5 +1,7 @@
 // corvane-sim init DIR: a new sandbox holding a sample installation.
 #include "Sim.h"
+#include "SimEvents.h"
+#include "SimProduct.h"
 
 #include "platform/FileSystem.h"
 #include "platform/Registry.h"
@@ -168,6 +170,8 @@ int RunInit(int argc, char** argv) {
         cv::WriteFileAtomic(install + "sys/active/sys_/kernel_params.par", KernelParams());
         cv::WriteFileAtomic(install + "sys/active/sys_/kernel_setup.lum", KernelSetupScript());
         cv::WriteFileAtomic(install + "prog/exec/stop_sequence.lum", StopSequenceScript());
+        sim::RegisterEventPublishers(dir);
+        cv::WriteFileAtomic(dir + "/CorvanePro/Services/Resources/product.xml", sim::ProductXml());
         if (!cv::FileExists(dir + "/sim/launches.log"))
             cv::WriteFileAtomic(dir + "/sim/launches.log", "");
 

@@ -5,6 +5,7 @@
 // service, except when it hangs or the sandbox's sim/leave-kernel flag says the shutdown
 // leaves them behind.
 #include "Sim.h"
+#include "SimEvents.h"
 #include "SimProcesses.h"
 
 #include "platform/FileSystem.h"
@@ -50,6 +51,8 @@ int RunService(int argc, char** argv) {
     if (!gTerminate)
         kernel.Start();
     host.SetStatus(cv::SERVICE_RUNNING);
+    sim::TSystemEvents events(sandbox);
+    events.Started();
     std::printf("service %s running\n", name.c_str());
     std::fflush(stdout);
 
@@ -73,8 +76,10 @@ int RunService(int argc, char** argv) {
             continue;
         }
         kernel.Reap();
+        events.Tick();
         Sleep(50);
     }
+    events.Stopping();
     if (cv::FileExists(sandbox + "/sim/leave-kernel"))
         kernel.Abandon();
     kernel.Stop();

@@ -1,5 +1,6 @@
 // corvane-sim: the simulated installation the control panel runs against on Linux.
 #include "Sim.h"
+#include "SimEvents.h"
 #include "SimProcesses.h"
 
 #include <climits>
@@ -47,7 +48,8 @@ static int Usage() {
                  "       corvane-sim service [--name Corvane] [--hung]\n"
                  "       corvane-sim hung DIR on|off\n"
                  "       corvane-sim client DIR NAME [--threads N]\n"
-                 "       corvane-sim logservice [--port N] [--sandbox DIR] [--mode MODE]\n");
+                 "       corvane-sim logservice [--port N] [--sandbox DIR] [--mode MODE]\n"
+                 "       corvane-sim event DIR [--provider NAME] [--level N] [--id N] TEXT\n");
     return 2;
 }
 
@@ -79,5 +81,7 @@ int main(int argc, char** argv) {
     }
     if (cmd == "logservice")
         return RunLogService(argc - 1, argv + 1);
+    if (cmd == "event")
+        return RunEvent(argc - 1, argv + 1);
     return Usage();
 }

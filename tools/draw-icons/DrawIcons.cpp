@@ -212,6 +212,21 @@ QImage Round(int size, QColor fill, const QString& glyph) {
     return img;
 }
 
+// An error: a red disc with a white cross.
+QImage ErrorSign(int size) {
+    QImage img = Canvas(size);
+    QPainter p(&img);
+    Begin(p);
+    const double s = size / 16.0;
+    p.setPen(QPen(QColor(150, 30, 25), 1));
+    p.setBrush(QColor(214, 60, 50));
+    p.drawEllipse(QRectF(0.5, 0.5, size - 1, size - 1));
+    p.setPen(QPen(Qt::white, 2 * s, Qt::SolidLine, Qt::RoundCap));
+    p.drawLine(QPointF(5 * s, 5 * s), QPointF(11 * s, 11 * s));
+    p.drawLine(QPointF(11 * s, 5 * s), QPointF(5 * s, 11 * s));
+    return img;
+}
+
 QImage Certificate() {
     QImage img = Canvas(16);
     QPainter p(&img);
@@ -293,6 +308,7 @@ int main(int argc, char** argv) {
     Save(Back(), "back");
     Save(Warning(16), "warning");
     Save(Round(16, QColor(70, 117, 160), "i"), "information");
+    Save(ErrorSign(16), "error");
     Save(Round(22, QColor(70, 117, 160), "?"), "help");
     Save(Certificate(), "certificate");
     Save(Close(), "close");
