@@ -20,10 +20,30 @@ public:
 
 class TUnavailableCertificateStore : public ICertificateStore {
 public:
-    bool Enumerate(const std::string&, std::vector<TCertificateFields>&) override { return false; }
-    bool Add(const std::string&, const TCertificateFields&) override { return false; }
-    bool CreateSelfSigned(const TSelfSignedRequest&, TCertificateFields&) override { return false; }
-    void DebugText(std::string& lastError) const override { lastError = "no certificate store"; }
+    std::unique_ptr<ICertStoreHandle> OpenSystemStore(const std::string&) override { return {}; }
+    std::unique_ptr<IKeyContainer> AcquireContext(const std::string&, const std::string&, uint32_t,
+                                                  uint32_t) override {
+        return {};
+    }
+    bool EncodeName(const std::string&, std::vector<uint8_t>&) override { return false; }
+    bool EncodeAltNames(const std::vector<TAltName>&, std::vector<uint8_t>&) override {
+        return false;
+    }
+    bool EncodeBasicConstraints(bool, bool, uint32_t, std::vector<uint8_t>&) override {
+        return false;
+    }
+    bool EncodeKeyIdentifier(const std::vector<uint8_t>&, std::vector<uint8_t>&) override {
+        return false;
+    }
+    std::unique_ptr<ICertificate> CreateSelfSigned(const std::vector<uint8_t>&, const TKeyProvInfo&,
+                                                   const std::string&, const TSystemTime&,
+                                                   const std::vector<TCertExtension>&) override {
+        return {};
+    }
+    std::unique_ptr<ICertificate> CreateFromEncoded(const std::vector<uint8_t>&) override {
+        return {};
+    }
+    uint32_t LastError() const override { return ERROR_ACCESS_DENIED_CODE; }
 };
 
 class TUnavailableEventLog : public IEventLog {

@@ -10,6 +10,7 @@
 #include "PosixWindowActivator.h"
 #include "platform/Unavailable.h"
 #include "platform/sandbox/SandboxEventLog.h"
+#include "platform/sandbox/SandboxCertificateStore.h"
 #include "platform/sandbox/SandboxRegistry.h"
 #include "platform/sandbox/SandboxServiceManager.h"
 
@@ -39,6 +40,7 @@ TPlatform CreatePlatform() {
         p.Services = std::make_shared<TSandboxServiceManager>(sandbox);
         p.Registry = std::make_shared<TSandboxRegistry>(sandbox);
         p.EventLog = std::make_shared<TSandboxEventLog>(sandbox);
+        p.Certificates = std::make_shared<TSandboxCertificateStore>(sandbox);
     }
     FillUnavailable(p);
     return p;

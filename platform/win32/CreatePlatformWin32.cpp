@@ -2,6 +2,7 @@
 #include "platform/Unavailable.h"
 
 #include "Win32EventLog.h"
+#include "Win32CertificateStore.h"
 #include "Win32InstanceBlock.h"
 #include "Win32NamedMutex.h"
 #include "Win32PortListeners.h"
@@ -33,6 +34,7 @@ TPlatform CreatePlatform() {
     p.Registry = std::make_shared<TWin32Registry>();
     p.Shell = std::make_shared<TWin32Shell>();
     p.EventLog = std::make_shared<TWin32EventLog>();
+    p.Certificates = std::make_shared<TWin32CertificateStore>();
     p.Listeners = std::make_shared<TWin32PortListeners>();
     p.Taskbar = std::make_shared<TWin32Taskbar>();
     FillUnavailable(p);

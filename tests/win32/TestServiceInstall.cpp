@@ -53,8 +53,9 @@ bool RemoveCorvaneService() {
         EndService(service.Get());
         ::DeleteService(service.Get());
     }
-    // Deletion completes when the last handle closes; wait until the name is free.
-    for (int i = 0; i < 100; ++i) {
+    // Deletion completes when the last handle closes and the service's process has gone,
+    // which on a loaded machine can take several seconds; wait until the name is free.
+    for (int i = 0; i < 600; ++i) {
         win32::TServiceHandle probe(::OpenServiceW(scm.Get(), kName, SERVICE_QUERY_STATUS));
         if (!probe && ::GetLastError() == ERROR_SERVICE_DOES_NOT_EXIST)
             return true;
@@ -74,7 +75,8 @@ TInstalledTestService::TInstalledTestService(bool hung, DWORD startType) {
     std::wstring command = L"\"" + TestServicePath() + L"\"";
     if (hung)
         command += L" hung";
-    for (int attempt = 0; attempt < 50; ++attempt) {
+    // An earlier test's service may still be on its way out (marked for deletion).
+    for (int attempt = 0; attempt < 300; ++attempt) {
         win32::TServiceHandle service(::CreateServiceW(
             scm.Get(), kName, kName, SERVICE_ALL_ACCESS, SERVICE_WIN32_OWN_PROCESS, startType,
             SERVICE_ERROR_NORMAL, command.c_str(), nullptr, nullptr, nullptr, nullptr, nullptr));

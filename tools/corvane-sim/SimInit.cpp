@@ -6,6 +6,7 @@
 #include "platform/FileSystem.h"
 #include "platform/Registry.h"
 #include "platform/ServiceManager.h"
+#include "platform/sandbox/SandboxCertificateStore.h"
 #include "platform/sandbox/SandboxRegistry.h"
 #include "platform/sandbox/SandboxServiceManager.h"
 
@@ -206,6 +207,10 @@ int RunInit(int argc, char** argv) {
                         {"WebOriginsURL", ""},
                         {"WebOriginsWs", ""},
                         {"LocalhostUseOnly", "False"}});
+        // The computer's certificate stores, empty until a certificate is made.
+        cv::TSandboxCertificateStore certificates(dir);
+        ok &= certificates.OpenSystemStore("My") != nullptr;
+        ok &= certificates.OpenSystemStore("Root") != nullptr;
         if (!ok) {
             std::fprintf(stderr, "corvane-sim init: cannot write the installation in %s\n",
                          dir.c_str());

@@ -3,10 +3,11 @@
 // "Hung" (--hung, or the sandbox's sim/hung flag) ignores both, so a forced stop can time out.
 // While it runs, the system's kernel processes run from the install folder; they end with the
 // service, except when it hangs or the sandbox's sim/leave-kernel flag says the shutdown
-// leaves them behind.
+// leaves them behind. The system's web server runs while the service does.
 #include "Sim.h"
 #include "SimEvents.h"
 #include "SimProcesses.h"
+#include "SimWebServer.h"
 
 #include "platform/FileSystem.h"
 #include "platform/ServiceManager.h"
@@ -50,6 +51,10 @@ int RunService(int argc, char** argv) {
     sim::TKernelProcesses kernel(sandbox);
     if (!gTerminate)
         kernel.Start();
+    // The system's web server comes up with it, with the settings in force at this start.
+    sim::TWebServer web(sandbox);
+    if (!gTerminate)
+        web.Start();
     host.SetStatus(cv::SERVICE_RUNNING);
     sim::TSystemEvents events(sandbox);
     events.Started();
@@ -80,6 +85,7 @@ int RunService(int argc, char** argv) {
         Sleep(50);
     }
     events.Stopping();
+    web.Stop();
     if (cv::FileExists(sandbox + "/sim/leave-kernel"))
         kernel.Abandon();
     kernel.Stop();
