@@ -1,6 +1,7 @@
 #pragma once
 // Service control. Stands for OpenSCManagerW, OpenServiceW, StartServiceW, ControlService,
-// QueryServiceStatus, QueryServiceConfigW, ChangeServiceConfigW and CloseServiceHandle.
+// QueryServiceStatus, QueryServiceStatusEx, QueryServiceConfigW, ChangeServiceConfigW and
+// CloseServiceHandle.
 // Handles close when their objects go. Failures return false and set LastError() to the
 // Windows error code (ERROR_ACCESS_DENIED, ERROR_SERVICE_DOES_NOT_EXIST, ...).
 #include <cstdint>
@@ -59,6 +60,12 @@ public:
     virtual bool QueryStatus(TServiceStatusInfo& status) = 0;               // QueryServiceStatus
     virtual bool QueryStartType(uint32_t& startType) = 0;                   // QueryServiceConfigW (size, then data)
     virtual bool ChangeStartType(uint32_t startType) = 0;                   // ChangeServiceConfigW, all else unchanged
+    // QueryServiceStatusEx (SC_STATUS_PROCESS_INFO): the id of the process the service runs
+    // in, 0 while it is stopped. Needs SERVICE_QUERY_STATUS. A backend without it says false.
+    virtual bool QueryProcessId(uint32_t& processId) {
+        processId = 0;
+        return false;
+    }
 };
 
 class IServiceManagerHandle {

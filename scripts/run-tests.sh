@@ -73,8 +73,8 @@ fi
 
 # The fuzz targets, built with clang's libFuzzer and run briefly: a smoke check that they
 # still build and hold; long runs are made by hand (README).
-if step "fuzz build" bash -c "CC=clang-14 CXX=clang++-14 cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVORNIX_WITH_FUZZ=ON -DVORNIX_WITH_QT=OFF -DVORNIX_WITH_SIM=OFF -DVORNIX_WITH_BENCH=OFF >/dev/null && cmake --build build-fuzz --target feed_fuzz parameter_file_fuzz settings_fuzz proc_net_tcp_fuzz product_xml_fuzz event_xml_fuzz cert_text_fuzz sim_http_fuzz -j$JOBS"; then
-    for target in feed_fuzz parameter_file_fuzz settings_fuzz proc_net_tcp_fuzz product_xml_fuzz event_xml_fuzz cert_text_fuzz sim_http_fuzz; do
+if step "fuzz build" bash -c "CC=clang-14 CXX=clang++-14 cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVORNIX_WITH_FUZZ=ON -DVORNIX_WITH_QT=OFF -DVORNIX_WITH_SIM=OFF -DVORNIX_WITH_BENCH=OFF >/dev/null && cmake --build build-fuzz --target feed_fuzz parameter_file_fuzz settings_fuzz proc_net_tcp_fuzz product_xml_fuzz event_xml_fuzz cert_text_fuzz sim_http_fuzz lumo_style_fuzz web_settings_fuzz -j$JOBS"; then
+    for target in feed_fuzz parameter_file_fuzz settings_fuzz proc_net_tcp_fuzz product_xml_fuzz event_xml_fuzz cert_text_fuzz sim_http_fuzz lumo_style_fuzz web_settings_fuzz; do
         if step "fuzz $target (20 s)" build-fuzz/fuzz/$target -max_total_time=20 -rss_limit_mb=2048 -print_final_stats=1; then
             names+=("fuzz $target")
             results+=(0)

@@ -12,6 +12,9 @@
 #include "StatusTree.h"
 #include "TaskbarOverlay.h"
 #include "ViewLogic.h"
+#include "WebServerSection.h"
+#include "WebSettingsPresenter.h"
+#include "web/WebServerSettings.h"
 #include "config/Backup.h"
 #include "config/CvRegistry.h"
 #include "config/ProductComponents.h"
@@ -67,9 +70,26 @@ TForm1::TForm1(TPlatform platform, TOptions options, QWidget* parent)
     // The event log listener posts the system's events to this window from now on.
     FEventLogListener = std::make_unique<TWinEvtListener>(FPlatform.EventLog);
     FEventLogListener->StartListening(this);
+    // The per-user copy of the web server's settings, made with its defaults if it is new.
+    FWebServerSettings = std::make_unique<TWebServerSettings>(
+        TWebServerSettings::GetMyComputerName(*FPlatform.System), FPlatform.System->RoamingAppData());
+    CertificateTimer = new QTimer(this);
+    CertificateTimer->setObjectName(QStringLiteral("CertificateTimer"));
+    CertificateTimer->setInterval(60000);
+    connect(CertificateTimer, &QTimer::timeout, this, [this] {
+        if (FWebPanel)
+            FWebPanel->UpdateCertificateLink();
+    });
+    CertificateTimer->start();
 }
 
 TForm1::~TForm1() {
+    // The certificate link's timer and the certificate list's objects go first.
+    if (CertificateTimer)
+        CertificateTimer->stop();
+    if (FWebServer)
+        FWebServer->SetPresenter(nullptr);
+    FWebPanel.reset();
     // First of all: once stopped, no delivery posts to this window (one in progress has
     // posted already; the queue frees what this window will not handle).
     if (FEventLogListener)
@@ -328,7 +348,9 @@ void TForm1::BuildSections(QVBoxLayout* into) {
                            QStringLiteral("Web Server Configuration"),
                            QStringLiteral("HTTPConfigInfoPanel"));
     HTTPConfigButton = http.Button;
-    new QVBoxLayout(http.Info);
+    FWebServer = std::make_unique<TWebServerSection>(http.Info, this, onLink, CurCertLabelImage,
+                                                     CertificateLinkLabel,
+                                                     [this] { OpenHTTPConfigSection(); });
     auto config = AddSection(into, QStringLiteral("ConfigPanel"), QStringLiteral("ConfigurationBtn"),
                              QStringLiteral("Configuration"), QStringLiteral("ConfigInfoPanel"));
     ConfigurationBtn = config.Button;
@@ -478,7 +500,9 @@ void TForm1::FirstShow() {
     CreateParameterFileEditor();
     FBackup->SetHints();
     FBackup->FieldsChanged();
+    FWebServer->SetHints();
     CreateProductComponents();
+    CreateWebServerPanel();
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
@@ -817,6 +841,8 @@ void TForm1::ShowServiceStatusIcon(bool running, const std::string& text) {
 void TForm1::StartServiceBtnClick() {
     if (!ConfirmCertificateBeforeStart())
         return;
+    if (!ConfirmPortBeforeStart())
+        return;
     RetakeOriginalPoolSizes();
     MessagePanel->CloseMessage();
     LaunchNotifyIfWanted();
@@ -852,7 +878,11 @@ void TForm1::ServiceStartTypeChange() {
         TCvService::GetServiceStartTypeConstant(FConfig->ServiceStartTypeCombo->currentText().toStdString()));
 }
 
-bool TForm1::ConfirmCertificateBeforeStart() { return true; }
+bool TForm1::ConfirmCertificateBeforeStart() {
+    return !FWebPanel || FWebPanel->ConfirmCertificateBeforeStart();
+}
+
+bool TForm1::ConfirmPortBeforeStart() { return !FWebPanel || FWebPanel->ConfirmPortBeforeStart(); }
 void TForm1::CreateNotifyMutex() { FMutex = std::make_unique<TNotifyMutex>(FPlatform.Mutexes); }
 
 void TForm1::LaunchNotifyIfWanted() {
@@ -947,7 +977,10 @@ void TForm1::ShowErrorMessage(const std::string& text) {
 void TForm1::SetCurrentFile(const std::string& path) { FCurrentFile = path; }
 void TForm1::ShowLumoEditorPanel() { ShowPanel(LumoEditorPanel); }
 void TForm1::ShowProcessPanel() { ShowPanel(ProcessPanel); }
-void TForm1::ReplaceWithDefaultCertificate() {}
+void TForm1::ReplaceWithDefaultCertificate() {
+    if (FWebPanel)
+        FWebPanel->ReplaceWithDefaultCertificate();
+}
 void TForm1::OpenHTTPConfigSection() { OpenSection(HTTPConfigButton); }
 std::string TForm1::BackupSourceText() { return FBackup->Source(); }
 std::string TForm1::BackupTargetText() { return FBackup->Target(); }
@@ -1007,6 +1040,22 @@ void TForm1::RetakeOriginalPoolSizes() {
         return;
     FSysConfigPar->GetOriginalValues();
     ShowPoolSizes();
+}
+
+} // namespace cv
+
+// ---------------------------------------------------------------- web server settings
+
+namespace cv {
+
+void TForm1::CreateWebServerPanel() {
+    FWebPanel = std::make_unique<TWebSettingsPresenter>(*FWebServer, *FWebServerSettings,
+                                                        *FSizeWarning, FPlatform, CvFolder,
+                                                        FOptions.Clock);
+    FWebServer->SetPresenter(FWebPanel.get());
+    FWebPanel->ShowWebServerSettings(true);
+    FSizeWarning->FPrivPoolValueOutOfRange = false;
+    FSizeWarning->FPortValueOutOfRange = false;
 }
 
 } // namespace cv

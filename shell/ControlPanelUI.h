@@ -5,6 +5,7 @@
 #include "ControlPanelView.h"
 #include "MessageHistory.h"
 #include "config/ToolLinks.h"
+#include "core/DateTime.h"
 #include "eventlog/WinEvtListenerCustom.h"
 #include "platform/Platform.h"
 #include "service/ServiceStatus.h"
@@ -12,6 +13,7 @@
 #include <QEvent>
 #include <QMainWindow>
 #include <QPointer>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -42,6 +44,9 @@ class TProductSetupSection;
 class TSizeWarning;
 class TSysConfigParEditor;
 class TTaskbarOverlay;
+class TWebServerSection;
+class TWebServerSettings;
+class TWebSettingsPresenter;
 
 // A log entry handed to the window by the event log listener; the posted event owns it.
 struct TLogEntry {
@@ -67,6 +72,8 @@ public:
     struct TOptions {
         uint16_t LogServicePort = 21850;
         int ServicePollMs = 1000;
+        // Local time for the certificate link's validity; the system clock when empty.
+        std::function<TDateTime()> Clock;
     };
 
     explicit TForm1(TPlatform platform, QWidget* parent = nullptr);
@@ -139,6 +146,7 @@ public:
     TCvProcessList* ProcessListObject() const { return FProcessList.get(); }
     TProductComponents* ProductComponentsObject() const { return FProductComponents.get(); }
     bool WasMaximized() const { return FMaximized; }
+    TWebSettingsPresenter* WebSettings() const { return FWebPanel.get(); }
     TTaskbarOverlay* TaskbarOverlay() const { return FTaskbar.get(); }
 
 protected:
@@ -175,6 +183,8 @@ private:
     void ShowSizeWarning();
     // Steps other sections fill in.
     bool ConfirmCertificateBeforeStart();
+    bool ConfirmPortBeforeStart();
+    void CreateWebServerPanel();
     void ResolveFolders();
     void CreateNotifyMutex();
     void CreateProcessList();
@@ -221,6 +231,10 @@ private:
     QTimer* FProcessTimer = nullptr;
     std::unique_ptr<TWinEvtListener> FEventLogListener;
     TMessageHistory FMessageHistory;
+    std::unique_ptr<TWebServerSettings> FWebServerSettings;
+    std::unique_ptr<TWebServerSection> FWebServer;
+    std::unique_ptr<TWebSettingsPresenter> FWebPanel; // uses the two above and FSizeWarning
+    QTimer* CertificateTimer = nullptr;
 
     // The left column.
     QFrame* ControlPanel = nullptr;

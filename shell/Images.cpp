@@ -42,6 +42,9 @@ QPixmap Information() { return Load(QStringLiteral("information")); }
 QPixmap Error() { return Load(QStringLiteral("error")); }
 QPixmap Help() { return Load(QStringLiteral("help")); }
 QPixmap Certificate() { return Load(QStringLiteral("certificate")); }
+QPixmap CertificateState(int index) {
+    return index >= 0 && index <= 2 ? Load(QStringLiteral("cert_state_%1").arg(index)) : QPixmap();
+}
 QIcon Close() { return QIcon(Load(QStringLiteral("close"))); }
 QIcon Application() {
     QIcon icon;

@@ -16,6 +16,8 @@ QPixmap Information();
 QPixmap Error();
 QPixmap Help();
 QPixmap Certificate();
+// ImageList2: the selected web server certificate: 0 valid, 1 none selected, 2 not valid.
+QPixmap CertificateState(int index);
 QIcon Close();
 QIcon Application();
 // Makes the window's font available where the system lacks it.

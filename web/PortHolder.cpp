@@ -1,5 +1,8 @@
 #include "PortHolder.h"
 
+#include "core/Text.h"
+#include "platform/FileSystem.h"
+
 #include <utility>
 #include <vector>
 
@@ -9,6 +12,28 @@ TIsOwnServer OwnServerProcesses(std::set<uint32_t> processIds) {
     processIds.erase(0);
     return [ids = std::move(processIds)](const TPortListener& l) {
         return ids.count(l.ProcessID) != 0;
+    };
+}
+
+TIsOwnServer SystemWebServer(IServiceManager& services, IProcessTable& processes,
+                             const std::string& installFolder) {
+    uint32_t servicePid = 0;
+    if (auto scm = services.Open(SC_MANAGER_CONNECT))
+        if (auto service = scm->OpenService("Corvane", SERVICE_QUERY_STATUS))
+            service->QueryProcessId(servicePid);
+    std::string folder = NativePath(installFolder);
+    if (!folder.empty() && folder.back() != '/' && folder.back() != '\\')
+        folder += NativePath("\\");
+    return [servicePid, folder, &processes](const TPortListener& l) {
+        if (!l.OwnerKnown())
+            return false;
+        if (l.ProcessID == servicePid)
+            return true;
+        if (folder.size() < 2)
+            return false;
+        auto process = processes.Open(l.ProcessID, PROCESS_QUERY_AND_READ);
+        // Paths on Windows ignore letter case.
+        return process && StartsWithText(NativePath(process->ImagePath()), folder);
     };
 }
 

@@ -3,6 +3,8 @@
 // listens on its port, on any local address; the settings panel warns when such a port is
 // accepted, and Start asks before starting anyway.
 #include "platform/PortListeners.h"
+#include "platform/ProcessTable.h"
+#include "platform/ServiceManager.h"
 
 #include <cstdint>
 #include <functional>
@@ -17,6 +19,12 @@ using TIsOwnServer = std::function<bool(const TPortListener&)>;
 
 // The own web server recognised by its process ids (0 never counts as one).
 TIsOwnServer OwnServerProcesses(std::set<uint32_t> processIds);
+
+// The system's own web server: a program below the install folder (the installation's web
+// server), or the process of the "Corvane" service (the simulated system serves from it).
+// The service's process is asked once, when the predicate is made.
+TIsOwnServer SystemWebServer(IServiceManager& services, IProcessTable& processes,
+                             const std::string& installFolder);
 
 // The listener on `port` that is not the own web server: the lowest process id among the known
 // owners, else one whose owner cannot be seen. Nothing when there is none, for port 0, and when

@@ -71,4 +71,6 @@ int TPosixSystemInfo::UtcOffsetMinutes() { return CurrentUtcOffsetMinutes(); }
 
 uint32_t TPosixSystemInfo::CurrentProcessId() { return static_cast<uint32_t>(getpid()); }
 
+uint32_t TPosixSystemInfo::CurrentThreadId() { return static_cast<uint32_t>(gettid()); }
+
 } // namespace cv

@@ -18,6 +18,7 @@ public:
     int UtcOffsetMinutes() override;
     bool IsNtPlatform() override { return true; }
     uint32_t CurrentProcessId() override;
+    uint32_t CurrentThreadId() override;
 
 private:
     std::string FSandbox;

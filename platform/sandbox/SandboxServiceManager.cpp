@@ -149,6 +149,18 @@ public:
         return true;
     }
 
+    bool QueryProcessId(uint32_t& processId) override {
+        processId = 0;
+        if (!(FAccess & SERVICE_QUERY_STATUS))
+            return Fail(ERROR_ACCESS_DENIED_CODE);
+        sandbox_service::TLock lock(FFolder);
+        if (!FileExists(FFolder + "/config"))
+            return Fail(ERROR_SERVICE_DOES_NOT_EXIST_CODE);
+        auto s = CurrentState(FFolder);
+        processId = s.State == SERVICE_STOPPED ? 0 : static_cast<uint32_t>(s.Pid);
+        return true;
+    }
+
     bool QueryStartType(uint32_t& startType) override {
         if (!(FAccess & SERVICE_QUERY_CONFIG))
             return Fail(ERROR_ACCESS_DENIED_CODE);

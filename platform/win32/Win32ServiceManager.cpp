@@ -51,6 +51,17 @@ public:
         return true;
     }
 
+    bool QueryProcessId(uint32_t& processId) override {
+        processId = 0;
+        SERVICE_STATUS_PROCESS s{};
+        DWORD needed = 0;
+        if (!::QueryServiceStatusEx(FHandle.Get(), SC_STATUS_PROCESS_INFO,
+                                    reinterpret_cast<BYTE*>(&s), sizeof s, &needed))
+            return Failed();
+        processId = s.dwCurrentState == SERVICE_STOPPED ? 0 : s.dwProcessId;
+        return true;
+    }
+
     bool QueryStartType(uint32_t& startType) override {
         DWORD needed = 0;
         // The size query fails by design with ERROR_INSUFFICIENT_BUFFER.

@@ -10,11 +10,11 @@ namespace cv {
 
 std::string TWin32SystemInfo::ComputerName() {
     DWORD size = 0;
-    ::GetComputerNameExW(ComputerNameDnsFullyQualified, nullptr, &size);
+    ::GetComputerNameExW(ComputerNamePhysicalDnsFullyQualified, nullptr, &size);
     if (size == 0)
         return {};
     std::wstring name(size, L'\0');
-    if (!::GetComputerNameExW(ComputerNameDnsFullyQualified, name.data(), &size))
+    if (!::GetComputerNameExW(ComputerNamePhysicalDnsFullyQualified, name.data(), &size))
         return {};
     name.resize(size);
     return win32::Narrow(name);
@@ -83,6 +83,10 @@ bool TWin32SystemInfo::IsNtPlatform() {
 
 uint32_t TWin32SystemInfo::CurrentProcessId() {
     return ::GetCurrentProcessId();
+}
+
+uint32_t TWin32SystemInfo::CurrentThreadId() {
+    return ::GetCurrentThreadId();
 }
 
 bool TWin32SystemInfo::EnterComApartment() {

@@ -14,6 +14,7 @@ public:
     int UtcOffsetMinutes() override;
     bool IsNtPlatform() override;
     uint32_t CurrentProcessId() override;
+    uint32_t CurrentThreadId() override;
     bool EnterComApartment() override;
     void LeaveComApartment() override;
 };

@@ -84,6 +84,14 @@ TEST(SandboxServiceManager, StateIsSharedAndADeadServiceProcessIsStopped) {
     ASSERT_TRUE(WaitForState(*sb2, SERVICE_RUNNING));
     int pid = TSandboxServiceManager::ServiceProcessId(sb.Dir(), "Corvane");
     ASSERT_GT(pid, 0);
+    uint32_t seen = 0;
+    ASSERT_TRUE(sb2->QueryProcessId(seen));
+    EXPECT_EQ(seen, static_cast<uint32_t>(pid)) << "the process any handle sees";
     kill(pid, SIGKILL);
     EXPECT_TRUE(WaitForState(*sb2, SERVICE_STOPPED));
+    ASSERT_TRUE(sb2->QueryProcessId(seen));
+    EXPECT_EQ(seen, 0u);
+    auto startOnly = a.Open(SC_MANAGER_CONNECT)->OpenService("Corvane", SERVICE_START);
+    EXPECT_FALSE(startOnly->QueryProcessId(seen));
+    EXPECT_EQ(a.LastError(), ERROR_ACCESS_DENIED_CODE);
 }

@@ -56,6 +56,9 @@ protected:
     void SetUp() override {
         FSandbox = std::make_unique<TSandbox>();
         FSandbox->Activate();
+        // The first show makes the web server's default certificate; a service started later
+        // must not serve on the machine's ports 443 and 80.
+        std::ofstream(FSandbox->Dir() + "/sim/web-off");
         FOptions.LogServicePort = FreePort(); // nobody listens: the feed keeps connecting
         FOptions.ServicePollMs = 100;
     }

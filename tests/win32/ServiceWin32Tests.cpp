@@ -123,6 +123,34 @@ TEST_F(ServiceWin32, StartAndStopAreSeenByThePoll) {
     EXPECT_EQ(FOffMainThread, 0);
 }
 
+TEST_F(ServiceWin32, TheProcessIdIsTheRunningServicesAndNoneWhenStopped) {
+    TInstalledTestService installed;
+    ASSERT_TRUE(installed.Installed()) << installed.Error();
+    auto scm = FManager->Open(SC_MANAGER_CONNECT);
+    ASSERT_TRUE(scm);
+    auto handle = scm->OpenService("Corvane", SERVICE_QUERY_STATUS);
+    ASSERT_TRUE(handle);
+    uint32_t pid = 1;
+    ASSERT_TRUE(handle->QueryProcessId(pid));
+    EXPECT_EQ(pid, 0u);
+    auto service = MakeService();
+    ASSERT_TRUE(PumpUntilStatus(SERVICE_STOPPED));
+    service->Start();
+    ASSERT_TRUE(PumpUntilStatus(SERVICE_RUNNING));
+    ASSERT_TRUE(handle->QueryProcessId(pid));
+    EXPECT_NE(pid, 0u);
+    EXPECT_NE(pid, ::GetCurrentProcessId());
+    service->Stop();
+    ASSERT_TRUE(PumpUntilStatus(SERVICE_STOPPED));
+    ASSERT_TRUE(handle->QueryProcessId(pid));
+    EXPECT_EQ(pid, 0u);
+    // Without the right to ask, the manager refuses.
+    auto noRights = scm->OpenService("Corvane", SERVICE_QUERY_CONFIG);
+    ASSERT_TRUE(noRights);
+    EXPECT_FALSE(noRights->QueryProcessId(pid));
+    EXPECT_EQ(FManager->LastError(), ERROR_ACCESS_DENIED_CODE);
+}
+
 TEST_F(ServiceWin32, ForceStopsARunningServiceBeforeReturning) {
     TInstalledTestService installed;
     ASSERT_TRUE(installed.Installed()) << installed.Error();

@@ -2,6 +2,7 @@
 #include "Sim.h"
 #include "SimEvents.h"
 #include "SimProduct.h"
+#include "SimScripts.h"
 
 #include "platform/FileSystem.h"
 #include "platform/Registry.h"
@@ -47,39 +48,6 @@ std::string KernelParams() {
         "WATCHDOG_TIMEOUT = 30             ; seconds",
         ";TRACE_LEVEL = 2",
         "",
-    });
-}
-
-std::string KernelSetupScript() {
-    return CrLf({
-        "-- kernel_setup.lum: system configuration, run once when the system starts",
-        "ARGUMENT startMode",
-        "",
-        "LOCAL poolSize = 512",
-        "LOCAL retries = 3",
-        "",
-        "IF startMode == \"cold\" THEN",
-        "    -- a cold start loads every application from its definition",
-        "    LoadApplications(\"Base\", retries)",
-        "END",
-        "",
-        "IF poolSize < 256 THEN",
-        "    Log(\"memory pool too small\")",
-        "END",
-    });
-}
-
-std::string StopSequenceScript() {
-    return CrLf({
-        "-- stop_sequence.lum: shutdown program, run before the service stops",
-        "ARGUMENT reason",
-        "",
-        "LOCAL timeout = 20",
-        "",
-        "IF reason == \"forced\" THEN",
-        "    timeout = 5",
-        "END",
-        "StopApplications(timeout)",
     });
 }
 

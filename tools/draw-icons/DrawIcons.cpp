@@ -243,6 +243,41 @@ QImage Certificate() {
     return img;
 }
 
+// The summary column's certificate states: the certificate with a badge in its corner, a
+// green tick (valid), a grey question mark (none selected) or a red cross (not valid).
+QImage CertificateState(int state) {
+    QImage img = Canvas(16);
+    QPainter p(&img);
+    Begin(p);
+    const bool none = state == 1;
+    p.setPen(QPen(none ? QColor(150, 150, 150) : QColor(110, 110, 110), 1));
+    p.setBrush(none ? QColor(240, 240, 240) : QColor(250, 248, 235));
+    p.drawRect(QRectF(0.5, 1.5, 12, 9));
+    p.setPen(QPen(QColor(160, 160, 160), 1));
+    p.drawLine(QPointF(2.5, 4.5), QPointF(10.5, 4.5));
+    p.drawLine(QPointF(2.5, 6.5), QPointF(7.5, 6.5));
+    const QColor fill = state == 0 ? QColor(60, 160, 70) : none ? QColor(150, 150, 150)
+                                                                : QColor(214, 60, 50);
+    p.setPen(QPen(fill.darker(140), 1));
+    p.setBrush(fill);
+    p.drawEllipse(QPointF(11.5, 11.5), 4.2, 4.2);
+    p.setPen(QPen(Qt::white, 1.6, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    p.setBrush(Qt::NoBrush);
+    if (state == 0) {
+        p.drawPolyline(QPolygonF({QPointF(9.4, 11.6), QPointF(11, 13.2), QPointF(13.8, 10)}));
+    } else if (state == 2) {
+        p.drawLine(QPointF(9.8, 9.8), QPointF(13.2, 13.2));
+        p.drawLine(QPointF(13.2, 9.8), QPointF(9.8, 13.2));
+    } else {
+        QFont f("DejaVu Sans");
+        f.setBold(true);
+        f.setPixelSize(7);
+        p.setFont(f);
+        p.drawText(QRectF(7.3, 7.4, 8.4, 8.4), Qt::AlignCenter, QStringLiteral("?"));
+    }
+    return img;
+}
+
 QImage Close() {
     QImage img = Canvas(16);
     QPainter p(&img);
@@ -311,6 +346,8 @@ int main(int argc, char** argv) {
     Save(ErrorSign(16), "error");
     Save(Round(22, QColor(70, 117, 160), "?"), "help");
     Save(Certificate(), "certificate");
+    for (int i = 0; i < 3; ++i)
+        Save(CertificateState(i), QString("cert_state_%1").arg(i));
     Save(Close(), "close");
     Save(AppIcon(32), "app_32");
     Save(AppIcon(64), "app_64");
