@@ -77,8 +77,11 @@ public:
 
 class TUnavailableTaskbar : public ITaskbar {
 public:
-    bool Init() override { return false; }
-    bool SetOverlayIcon(uintptr_t, uintptr_t, const std::string&) override { return false; }
+    void Attach(uintptr_t) override {}
+    bool ButtonCreated(const void*) override { return false; }
+    bool SetOverlay(const TOverlayPicture&, const std::string&) override { return false; }
+    bool ClearOverlay() override { return false; }
+    void Detach() override {}
 };
 
 class TUnavailableTcpClient : public ITcpClient {

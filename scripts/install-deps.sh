@@ -4,7 +4,7 @@ set -euo pipefail
 
 packages=(
     build-essential cmake pkg-config git ccache
-    qt6-base-dev libqscintilla2-qt6-dev libgl-dev
+    qt6-base-dev qmake6 libqscintilla2-qt6-dev libgl-dev
     libpcre2-dev libpugixml-dev libssl-dev
     libprotobuf-dev protobuf-compiler
     libgtest-dev libgmock-dev googletest libbenchmark-dev
@@ -37,6 +37,7 @@ tools=(
     cmake:cmake ctest:cmake make:make g++:g++ pkg-config:pkg-config ccache:ccache
     protoc:protobuf-compiler clang-14:clang-14 clang++-14:clang-14
     x86_64-w64-mingw32-g++-posix:g++-mingw-w64-x86-64 x86_64-w64-mingw32-windres:binutils-mingw-w64-x86-64
+    qmake6:qmake6
     wine:wine wineserver:wine64
     Xvfb:xvfb xvfb-run:xvfb xauth:xauth xdpyinfo:x11-utils xwininfo:x11-utils import:imagemagick
     openssl:openssl curl:curl

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# Cross-builds the Qt-free folders and the Win32 backend with mingw-w64 and runs their tests
-# under Wine in a throw-away prefix. Exits with CTest's status.
+# Cross-builds the Qt-free folders, the Win32 backend and the program's Windows resources with
+# mingw-w64 and runs their tests under Wine in a throw-away prefix; the same CTest run compiles the
+# Qt folders' sources syntax-only for Windows (scripts/windows-syntax-check.sh). Exits with CTest's
+# status.
 # Needs what scripts/install-deps.sh installs (cmake, g++-mingw-w64-x86-64, wine, wine64; xvfb for
 # the window tests).
 set -u
@@ -15,7 +17,7 @@ if [ "${VORNIX_WINE_TESTS_STAGE:-}" != run ]; then
             exit 1
         fi
     done
-    cmake -S . -B "$BUILD" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake -DVORNIX_WERROR=ON || exit 1
+    cmake -S . -B "$BUILD" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-wine.cmake -DVORNIX_WERROR=ON || exit 1
     cmake --build "$BUILD" -j2 || exit 1
 
     # A private X server lets the window tests run; without one they are skipped.

@@ -11,6 +11,7 @@
 #include "LumoEditorHost.h"
 #include "MessageDialog.h"
 #include "StatusTree.h"
+#include "TaskbarOverlay.h"
 #include "ViewLogic.h"
 #include "WebServerSection.h"
 #include "WebSettingsPresenter.h"
@@ -45,12 +46,6 @@
 #include <QVBoxLayout>
 #include <QWheelEvent>
 
-#ifdef _WIN32
-#include "platform/win32/Win32MessageFilter.h"
-#include <objbase.h>
-#include <windows.h>
-#endif
-
 namespace cv {
 
 using namespace ui;
@@ -64,9 +59,7 @@ TForm1::TForm1(TPlatform platform, QWidget* parent) : TForm1(std::move(platform)
 
 TForm1::TForm1(TPlatform platform, TOptions options, QWidget* parent)
     : QMainWindow(parent), FPlatform(std::move(platform)), FOptions(options) {
-#ifdef _WIN32
-    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-#endif
+    FComApartment = FPlatform.System->EnterComApartment();
     FPlatform.Processes->EnableDebugPrivilege();
     FRunningIn64Bit = FPlatform.System->IsWow64();
     FWindowsFolder = FPlatform.System->WindowsFolder();
@@ -123,9 +116,9 @@ TForm1::~TForm1() {
     FProductComponents.reset();
     if (FInstanceHandle)
         FPlatform.Windows->Unregister();
-#ifdef _WIN32
-    CoUninitialize();
-#endif
+    FTaskbar.reset(); // its taskbar list goes before the apartment
+    if (FComApartment)
+        FPlatform.System->LeaveComApartment();
 }
 
 // ---------------------------------------------------------------- building the frame
@@ -490,11 +483,15 @@ void TForm1::FirstShow() {
     FEditorHost->FirstShow(); // no modification events until a file is loaded; the replace dialog
     ResolveFolders();
     CreateNotifyMutex();
-#ifdef _WIN32
-    // The shell's taskbar message must reach the elevated window.
-    TaskbarButtonCreatedMessageValue = RegisterWindowMessageW(L"TaskbarButtonCreated");
-    AllowElevatedMessages(static_cast<uintptr_t>(winId()), TaskbarButtonCreatedMessageValue);
-#endif
+    // The shell's taskbar message must reach the elevated window; it arms the status overlay.
+    FTaskbar = std::make_unique<TTaskbarOverlay>(FPlatform.Taskbar, [this] {
+        if (FService) {
+            std::string text;
+            FService->GetServiceStatusString(text);
+            ShowServiceStatusIcon(FService->ServiceRunning(), text);
+        }
+    });
+    FTaskbar->Attach(static_cast<uintptr_t>(winId()));
     FService = std::make_unique<TCvService>(FPlatform.Services, [this] { UpdateServiceStatus(); },
                                             TCvService::DefaultForceBoundMs, FOptions.ServicePollMs);
     FSections = {SystemBtn, HTTPConfigButton, ConfigurationBtn};
@@ -831,6 +828,11 @@ void TForm1::UpdateServiceStatus() {
 void TForm1::ShowServiceStatusIcon(bool running, const std::string& text) {
     const QPixmap status = images::Status(running ? 0 : 2);
     ServiceStatusImage->setPixmap(status);
+    ServiceStatusImage->setToolTip(QString::fromStdString(text));
+    if (FTaskbar && FTaskbar->Show(status.toImage(), text)) {
+        setWindowIcon(images::Application());
+        return;
+    }
     // No taskbar overlay here: the window icon carries the status in its corner instead.
     QPixmap icon = images::Application().pixmap(64, 64);
     {
@@ -839,7 +841,6 @@ void TForm1::ShowServiceStatusIcon(bool running, const std::string& text) {
         p.drawPixmap(QRect(30, 30, 34, 34), status);
     }
     setWindowIcon(QIcon(icon));
-    ServiceStatusImage->setToolTip(QString::fromStdString(text));
 }
 
 void TForm1::StartServiceBtnClick() {

@@ -44,6 +44,7 @@ class TProductComponents;
 class TProductSetupSection;
 class TSizeWarning;
 class TSysConfigParEditor;
+class TTaskbarOverlay;
 class TWebServerSection;
 class TWebServerSettings;
 class TWebSettingsPresenter;
@@ -149,6 +150,7 @@ public:
     TProductComponents* ProductComponentsObject() const { return FProductComponents.get(); }
     bool WasMaximized() const { return FMaximized; }
     TWebSettingsPresenter* WebSettings() const { return FWebPanel.get(); }
+    TTaskbarOverlay* TaskbarOverlay() const { return FTaskbar.get(); }
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -205,7 +207,8 @@ private:
     bool FRunningIn64Bit = false;
     std::string FWindowsFolder;
     uint32_t FInstanceHandle = 0;
-    uint32_t TaskbarButtonCreatedMessageValue = 0;
+    bool FComApartment = false; // entered at creation, so left at destruction
+    std::unique_ptr<TTaskbarOverlay> FTaskbar; // the taskbar button's status overlay
     int FEnlargedWidth = 750;
     bool FMaximized = false;
     int32_t FKernelProcesses = 0;

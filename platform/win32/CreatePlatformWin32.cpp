@@ -11,6 +11,7 @@
 #include "Win32ServiceManager.h"
 #include "Win32Shell.h"
 #include "Win32SystemInfo.h"
+#include "Win32Taskbar.h"
 #include "Win32TcpClient.h"
 #include "Win32WindowActivator.h"
 
@@ -35,6 +36,7 @@ TPlatform CreatePlatform() {
     p.EventLog = std::make_shared<TWin32EventLog>();
     p.Certificates = std::make_shared<TWin32CertificateStore>();
     p.Listeners = std::make_shared<TWin32PortListeners>();
+    p.Taskbar = std::make_shared<TWin32Taskbar>();
     FillUnavailable(p);
     return p;
 }

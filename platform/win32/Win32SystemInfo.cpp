@@ -2,6 +2,7 @@
 
 #include "Win32Text.h"
 
+#include <objbase.h>
 #include <shlobj.h>
 #include <windows.h>
 
@@ -86,6 +87,16 @@ uint32_t TWin32SystemInfo::CurrentProcessId() {
 
 uint32_t TWin32SystemInfo::CurrentThreadId() {
     return ::GetCurrentThreadId();
+}
+
+bool TWin32SystemInfo::EnterComApartment() {
+    // S_FALSE (already in this apartment, as Qt puts its GUI thread) also wants its
+    // CoUninitialize; a thread in the other kind of apartment gets none.
+    return SUCCEEDED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
+}
+
+void TWin32SystemInfo::LeaveComApartment() {
+    ::CoUninitialize();
 }
 
 } // namespace cv

@@ -15,6 +15,8 @@ public:
     bool IsNtPlatform() override;
     uint32_t CurrentProcessId() override;
     uint32_t CurrentThreadId() override;
+    bool EnterComApartment() override;
+    void LeaveComApartment() override;
 };
 
 } // namespace cv

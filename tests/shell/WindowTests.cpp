@@ -2,7 +2,9 @@
 #include "shell/ControlPanelUI.h"
 #include "shell/Controller.h"
 #include "shell/ErrorDisplay.h"
+#include "shell/Images.h"
 #include "shell/StatusTree.h"
+#include "shell/TaskbarOverlay.h"
 #include "service/CvProcessList.h"
 
 #include "platform/FileSystem.h"
@@ -649,4 +651,97 @@ TEST_F(WindowTest, ForceStopEndsKernelProcessesLeftByAStoppedService) {
     EXPECT_EQ(Find<QLabel>("KernelProcessesLabel")->text(), "0")
         << "ended although the process panel never showed";
     EXPECT_FALSE(Find("ForceButton")->isEnabled());
+}
+
+namespace {
+
+// The taskbar port as the shell would drive it: a button message to arm it, a list that is
+// there or not.
+class TRecordingTaskbar : public ITaskbar {
+public:
+    void Attach(uintptr_t window) override { Window = window; }
+    bool ButtonCreated(const void* message) override { return message == &ButtonMessage; }
+    bool SetOverlay(const TOverlayPicture& picture, const std::string& description) override {
+        Overlays.push_back({picture, description});
+        return HasList;
+    }
+    bool ClearOverlay() override { return HasList; }
+    void Detach() override { Detached = true; }
+
+    struct TOverlay {
+        TOverlayPicture Picture;
+        std::string Description;
+    };
+    int ButtonMessage = 0;
+    uintptr_t Window = 0;
+    bool HasList = false;
+    bool Detached = false;
+    std::vector<TOverlay> Overlays;
+};
+
+bool SamePicture(const TOverlayPicture& a, const QPixmap& b) {
+    const TOverlayPicture p = TTaskbarOverlay::Picture(b.toImage());
+    return a.Width == p.Width && a.Height == p.Height && a.Pixels == p.Pixels;
+}
+
+QImage IconImage(const QIcon& icon) {
+    return icon.pixmap(32, 32).toImage().convertToFormat(QImage::Format_ARGB32);
+}
+
+} // namespace
+
+TEST(TaskbarOverlay, PictureIsStraightArgbRowByRow) {
+    QImage image(2, 2, QImage::Format_ARGB32);
+    image.setPixel(0, 0, qRgba(255, 0, 0, 128));
+    image.setPixel(1, 0, qRgba(0, 255, 0, 255));
+    image.setPixel(0, 1, qRgba(0, 0, 255, 0));
+    image.setPixel(1, 1, qRgba(10, 20, 30, 40));
+    const TOverlayPicture p =
+        TTaskbarOverlay::Picture(image.convertToFormat(QImage::Format_ARGB32_Premultiplied));
+    EXPECT_EQ(p.Width, 2);
+    EXPECT_EQ(p.Height, 2);
+    ASSERT_EQ(p.Pixels.size(), 4u);
+    EXPECT_EQ(p.Pixels[0] >> 24, 128u);
+    EXPECT_EQ((p.Pixels[0] >> 16) & 0xFF, 255u) << "not premultiplied";
+    EXPECT_EQ(p.Pixels[1], 0xFF00FF00u);
+    EXPECT_EQ(p.Pixels[2] >> 24, 0u);
+    EXPECT_EQ(p.Pixels[3] >> 24, 40u);
+}
+
+TEST_F(WindowTest, TheStatusGoesOntoTheTaskbarButtonOnceTheShellHasMadeIt) {
+    auto taskbar = std::make_shared<TRecordingTaskbar>();
+    TPlatform platform = CreatePlatform();
+    platform.Taskbar = taskbar;
+    FForm = std::make_unique<TForm1>(platform, FOptions);
+    FForm->show();
+    ASSERT_TRUE(WaitFor([&] { return Find<QLabel>("ServiceLinkLabel")->text() == "Stopped"; }));
+    EXPECT_EQ(taskbar->Window, uintptr_t(FForm->winId()));
+    // No button yet: the window's own icon carries the status.
+    ASSERT_FALSE(taskbar->Overlays.empty());
+    EXPECT_NE(IconImage(FForm->windowIcon()), IconImage(images::Application()));
+
+    TTaskbarOverlay* overlay = FForm->TaskbarOverlay();
+    ASSERT_TRUE(overlay);
+    size_t before = taskbar->Overlays.size();
+    overlay->nativeEventFilter("xcb_generic_event_t", &taskbar->ButtonMessage, nullptr);
+    EXPECT_EQ(taskbar->Overlays.size(), before) << "only Windows messages reach the port";
+
+    taskbar->HasList = true;
+    EXPECT_FALSE(overlay->nativeEventFilter("windows_generic_MSG", &taskbar->ButtonMessage, nullptr))
+        << "the message goes on to the window";
+    ASSERT_EQ(taskbar->Overlays.size(), before + 1);
+    EXPECT_EQ(taskbar->Overlays.back().Description, "Stopped");
+    EXPECT_TRUE(SamePicture(taskbar->Overlays.back().Picture, images::Status(2)));
+    EXPECT_EQ(IconImage(FForm->windowIcon()), IconImage(images::Application()))
+        << "the overlay carries the status; the window icon is plain";
+
+    before = taskbar->Overlays.size();
+    QTest::mouseClick(Find("StartButton"), Qt::LeftButton);
+    ASSERT_TRUE(WaitFor([&] { return Find("StopButton")->isEnabled(); }));
+    ASSERT_GT(taskbar->Overlays.size(), before);
+    EXPECT_EQ(taskbar->Overlays.back().Description, "Running");
+    EXPECT_TRUE(SamePicture(taskbar->Overlays.back().Picture, images::Status(0)));
+
+    Close();
+    EXPECT_TRUE(taskbar->Detached) << "the taskbar list goes with the window";
 }

@@ -135,16 +135,42 @@ pid_t StartProgram(const std::string& path, int threads, const std::string& acco
             gid = pw->pw_gid;
         }
     }
+    // The pipe closes on exec: the caller returns only once the program runs as itself, so a
+    // process list taken right after names it by its own executable, not by this one.
+    int ready[2];
+    if (pipe2(ready, O_CLOEXEC) != 0)
+        return -1;
     pid_t pid = fork();
-    if (pid != 0)
+    if (pid != 0) {
+        close(ready[1]);
+        char failed = 0;
+        ssize_t n;
+        while ((n = read(ready[0], &failed, 1)) < 0 && errno == EINTR) {
+        }
+        close(ready[0]);
+        if (pid > 0 && n == 1) { // the child could not exec
+            while (waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
+            }
+            // 126: the account could not be taken on; 127: the program could not be run (a
+            // folder above the sandbox the account cannot enter, for instance).
+            std::printf("note: %s could not start (exit %d)\n", path.c_str(), int(failed));
+            std::fflush(stdout);
+            return -1;
+        }
         return pid;
+    }
+    close(ready[0]);
     int devnull = open("/dev/null", O_RDONLY);
     if (devnull >= 0)
         dup2(devnull, 0);
-    if (switchUser && (setgroups(0, nullptr) != 0 || setgid(gid) != 0 || setuid(uid) != 0))
-        _exit(126);
-    execv(argv[0], argv.data());
-    _exit(127);
+    char failed = 126;
+    if (!switchUser || (setgroups(0, nullptr) == 0 && setgid(gid) == 0 && setuid(uid) == 0)) {
+        execv(argv[0], argv.data());
+        failed = 127;
+    }
+    ssize_t ignored = write(ready[1], &failed, 1);
+    (void)ignored;
+    _exit(failed);
 }
 
 void TKernelProcesses::Start() {
@@ -179,14 +205,8 @@ void TKernelProcesses::Stop() {
 void TKernelProcesses::Reap() {
     int status = 0;
     pid_t pid;
+    // A program that could not start is reported by StartProgram; here ended ones are reaped.
     while ((pid = waitpid(-1, &status, WNOHANG)) > 0) {
-        // 126: the account could not be taken on; 127: the program could not be run (a folder
-        // above the sandbox the account cannot enter, for instance).
-        if (WIFEXITED(status) && (WEXITSTATUS(status) == 126 || WEXITSTATUS(status) == 127)) {
-            std::printf("note: kernel process %d could not start (exit %d)\n", int(pid),
-                        WEXITSTATUS(status));
-            std::fflush(stdout);
-        }
     }
 }
 

@@ -1,7 +1,11 @@
-// Draws the window's pictures into PNG files (run once; the results live in shell/images and
-// the Qt resource file; the script editor's in editor/images). Usage:
+// Draws the window's pictures into PNG files, and the program's icon for Windows into app.ico
+// (run once; the results live in shell/images, the Qt resource file and the program's Windows
+// resources; the script editor's pictures in editor/images). Usage:
 // draw-icons OUTPUT_FOLDER [EDITOR_OUTPUT_FOLDER]
+#include "IconFile.h"
+
 #include <QColor>
+#include <QFile>
 #include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
@@ -21,6 +25,12 @@ QImage Canvas(int size) {
 
 void Save(const QImage& img, const QString& name) {
     img.save(gOut + "/" + name + ".png");
+}
+
+bool SaveIcon(const QList<QImage>& pictures, const QString& name) {
+    const QByteArray bytes = cv::IconFile(pictures);
+    QFile file(gOut + "/" + name + ".ico");
+    return !bytes.isEmpty() && file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
 void Begin(QPainter& p) { p.setRenderHint(QPainter::Antialiasing, true); }
@@ -374,6 +384,14 @@ int main(int argc, char** argv) {
     Save(Close(), "close");
     Save(AppIcon(32), "app_32");
     Save(AppIcon(64), "app_64");
+    // The sizes Windows asks for at 100 % to 200 % scaling, and the large one for Explorer.
+    QList<QImage> sizes;
+    for (int size : {16, 20, 24, 32, 40, 48, 64, 256})
+        sizes.append(AppIcon(size));
+    if (!SaveIcon(sizes, "app")) {
+        std::fprintf(stderr, "draw-icons: cannot write app.ico\n");
+        return 1;
+    }
     if (argc > 2) {
         // The script editor's own pictures (editor/images).
         gOut = QString::fromLocal8Bit(argv[2]);
