@@ -17,7 +17,13 @@ if [ "${VORNIX_WINE_TESTS_STAGE:-}" != run ]; then
             exit 1
         fi
     done
-    cmake -S . -B "$BUILD" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-wine.cmake -DVORNIX_WERROR=ON || exit 1
+    configure() { cmake -S . -B "$BUILD" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-wine.cmake -DVORNIX_WERROR=ON; }
+    # A folder configured with another toolchain file cannot be reconfigured: start it afresh.
+    if ! configure; then
+        echo "wine-tests: configuring $BUILD afresh"
+        rm -rf "$BUILD"
+        configure || exit 1
+    fi
     cmake --build "$BUILD" -j2 || exit 1
 
     # A private X server lets the window tests run; without one they are skipped.
