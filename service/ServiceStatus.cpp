@@ -222,7 +222,18 @@ TServiceCommandResult TCvService::RunCommand(bool start) {
                       " after " + bound);
     }
     if (status.CurrentState != wanted && status.CurrentState != towards) {
-        const bool sent = start ? service->Start() : service->Control(SERVICE_CONTROL_STOP, status);
+        auto send = [&] {
+            return start ? service->Start() : service->Control(SERVICE_CONTROL_STOP, status);
+        };
+        bool sent = send();
+        // A handle can go stale once the service's process has ended; a fresh one is asked once.
+        if (!sent && FManager->LastError() == ERROR_INVALID_HANDLE_CODE) {
+            if (auto fresh = OpenServiceHandle(start ? (SERVICE_START | SERVICE_QUERY_STATUS)
+                                                     : SERVICE_ALL_ACCESS)) {
+                service = std::move(fresh);
+                sent = send();
+            }
+        }
         if (!sent) {
             const uint32_t error = FManager->LastError();
             // Another program may have made the same change meanwhile.

@@ -90,7 +90,7 @@ TEST_F(ServiceWin32, NotInstalledIsUnknownAndUnavailableAndCommandsDoNothing) {
 
 TEST_F(ServiceWin32, FirstPollReportsTheStoppedStateOnTheMainThread) {
     TInstalledTestService installed;
-    ASSERT_TRUE(installed.Installed()) << installed.Error();
+    CV_REQUIRE_TEST_SERVICE(installed);
     auto service = MakeService();
     std::string text;
     service->GetServiceStartTypeString(text);
@@ -106,7 +106,7 @@ TEST_F(ServiceWin32, FirstPollReportsTheStoppedStateOnTheMainThread) {
 
 TEST_F(ServiceWin32, StartAndStopAreSeenByThePoll) {
     TInstalledTestService installed;
-    ASSERT_TRUE(installed.Installed()) << installed.Error();
+    CV_REQUIRE_TEST_SERVICE(installed);
     auto service = MakeService();
     ASSERT_TRUE(PumpUntilStatus(SERVICE_STOPPED));
     service->Start();
@@ -125,7 +125,7 @@ TEST_F(ServiceWin32, StartAndStopAreSeenByThePoll) {
 
 TEST_F(ServiceWin32, TheProcessIdIsTheRunningServicesAndNoneWhenStopped) {
     TInstalledTestService installed;
-    ASSERT_TRUE(installed.Installed()) << installed.Error();
+    CV_REQUIRE_TEST_SERVICE(installed);
     auto scm = FManager->Open(SC_MANAGER_CONNECT);
     ASSERT_TRUE(scm);
     auto handle = scm->OpenService("Corvane", SERVICE_QUERY_STATUS);
@@ -153,7 +153,7 @@ TEST_F(ServiceWin32, TheProcessIdIsTheRunningServicesAndNoneWhenStopped) {
 
 TEST_F(ServiceWin32, ForceStopsARunningServiceBeforeReturning) {
     TInstalledTestService installed;
-    ASSERT_TRUE(installed.Installed()) << installed.Error();
+    CV_REQUIRE_TEST_SERVICE(installed);
     auto service = MakeService();
     service->Start();
     ASSERT_TRUE(PumpUntilStatus(SERVICE_RUNNING));
@@ -166,7 +166,7 @@ TEST_F(ServiceWin32, ForceStopsARunningServiceBeforeReturning) {
 
 TEST_F(ServiceWin32, ForceOnAStoppedServiceReturnsAtOnce) {
     TInstalledTestService installed;
-    ASSERT_TRUE(installed.Installed()) << installed.Error();
+    CV_REQUIRE_TEST_SERVICE(installed);
     auto service = MakeService();
     const auto start = Clock::now();
     service->Force();
@@ -175,7 +175,7 @@ TEST_F(ServiceWin32, ForceOnAStoppedServiceReturnsAtOnce) {
 
 TEST_F(ServiceWin32, ForceOnAHungServiceEndsAtTheBound) {
     TInstalledTestService installed(/*hung=*/true);
-    ASSERT_TRUE(installed.Installed()) << installed.Error();
+    CV_REQUIRE_TEST_SERVICE(installed);
     auto service = MakeService();
     service->Start();
     ASSERT_TRUE(PumpUntilStatus(SERVICE_RUNNING));
@@ -192,7 +192,7 @@ TEST_F(ServiceWin32, ForceOnAHungServiceEndsAtTheBound) {
 // and a stop the service ignores fails at the bound.
 TEST_F(ServiceWin32, StartAndStopWaitForTheirStateSoARestartLeavesTheServiceRunning) {
     TInstalledTestService installed;
-    ASSERT_TRUE(installed.Installed()) << installed.Error();
+    CV_REQUIRE_TEST_SERVICE(installed);
     auto service = MakeService(TCvService::DefaultForceBoundMs);
     const auto t0 = Clock::now();
     TServiceCommandResult r = service->StartAndWait();
@@ -219,7 +219,7 @@ TEST_F(ServiceWin32, StartAndStopWaitForTheirStateSoARestartLeavesTheServiceRunn
 
 TEST_F(ServiceWin32, AStopTheServiceIgnoresFailsAtTheBound) {
     TInstalledTestService installed(/*hung=*/true);
-    ASSERT_TRUE(installed.Installed()) << installed.Error();
+    CV_REQUIRE_TEST_SERVICE(installed);
     auto service = MakeService();
     ASSERT_TRUE(service->StartAndWait().Reached);
     const auto start = Clock::now();
@@ -233,7 +233,7 @@ TEST_F(ServiceWin32, AStopTheServiceIgnoresFailsAtTheBound) {
 
 TEST_F(ServiceWin32, StartTypeChangesRoundTripThroughTheManager) {
     TInstalledTestService installed;
-    ASSERT_TRUE(installed.Installed()) << installed.Error();
+    CV_REQUIRE_TEST_SERVICE(installed);
     auto service = MakeService();
     struct {
         const char* Text;
@@ -258,7 +258,7 @@ TEST_F(ServiceWin32, StartTypeChangesRoundTripThroughTheManager) {
 
 TEST_F(ServiceWin32, OutOfRangeStartTypeChangesNothingButStillNotifiesOnce) {
     TInstalledTestService installed(false, SERVICE_AUTO_START);
-    ASSERT_TRUE(installed.Installed()) << installed.Error();
+    CV_REQUIRE_TEST_SERVICE(installed);
     auto service = MakeService();
     for (int32_t type : {0, 1, 5, -1}) {
         SCOPED_TRACE(type);
@@ -273,7 +273,7 @@ TEST_F(ServiceWin32, OutOfRangeStartTypeChangesNothingButStillNotifiesOnce) {
 
 TEST_F(ServiceWin32, DisabledServiceDoesNotStart) {
     TInstalledTestService installed(false, SERVICE_DISABLED);
-    ASSERT_TRUE(installed.Installed()) << installed.Error();
+    CV_REQUIRE_TEST_SERVICE(installed);
     auto service = MakeService();
     EXPECT_FALSE(service->ServiceCanBeStarted());
     service->Start();
@@ -284,7 +284,7 @@ TEST_F(ServiceWin32, DisabledServiceDoesNotStart) {
 // The backend's refusals carry Windows' codes, which the sandbox's manager mirrors.
 TEST_F(ServiceWin32, ManagerRefusalsReportTheWindowsErrorCodes) {
     TInstalledTestService installed;
-    ASSERT_TRUE(installed.Installed()) << installed.Error();
+    CV_REQUIRE_TEST_SERVICE(installed);
     auto scm = FManager->Open(SC_MANAGER_CONNECT);
     ASSERT_TRUE(scm);
     EXPECT_FALSE(scm->OpenService("NoSuchVornixService", SERVICE_QUERY_STATUS));

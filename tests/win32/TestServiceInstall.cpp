@@ -7,6 +7,9 @@ namespace {
 
 constexpr DWORD kReleaseControl = 201;
 const wchar_t* const kName = L"Corvane";
+// Once a deletion has not completed within the bounds below, later installs in this process
+// would wait as long again for nothing.
+bool gDeletionStuck = false;
 
 std::wstring Folder() {
     wchar_t path[MAX_PATH] = {};
@@ -66,6 +69,10 @@ bool RemoveCorvaneService() {
 }
 
 TInstalledTestService::TInstalledTestService(bool hung, DWORD startType) {
+    if (gDeletionStuck) {
+        FError = ERROR_SERVICE_MARKED_FOR_DELETE;
+        return;
+    }
     RemoveCorvaneService();
     win32::TServiceHandle scm(::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
     if (!scm) {
@@ -90,6 +97,7 @@ TInstalledTestService::TInstalledTestService(bool hung, DWORD startType) {
             return;
         ::Sleep(100);
     }
+    gDeletionStuck = FError == ERROR_SERVICE_MARKED_FOR_DELETE;
 }
 
 TInstalledTestService::~TInstalledTestService() {
