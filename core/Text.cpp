@@ -290,4 +290,46 @@ std::string AnsiToUtf8(std::string_view ansi) {
 }
 #endif
 
+int HexDigitValue(char c) {
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    return -1;
+}
+
+std::string PercentEscape(std::string_view s, std::string_view specials) {
+    static const char* hex = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(s.size());
+    for (char c : s) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b < 0x20 || b == 0x7F || c == '%' || specials.find(c) != std::string_view::npos) {
+            out.push_back('%');
+            out.push_back(hex[b >> 4]);
+            out.push_back(hex[b & 15]);
+        } else {
+            out.push_back(c);
+        }
+    }
+    return out;
+}
+
+std::string PercentUnescape(std::string_view s) {
+    std::string out;
+    out.reserve(s.size());
+    for (size_t i = 0; i < s.size(); ++i) {
+        if (s[i] == '%' && i + 2 < s.size() && HexDigitValue(s[i + 1]) >= 0 &&
+            HexDigitValue(s[i + 2]) >= 0) {
+            out.push_back(static_cast<char>(HexDigitValue(s[i + 1]) * 16 + HexDigitValue(s[i + 2])));
+            i += 2;
+        } else {
+            out.push_back(s[i]);
+        }
+    }
+    return out;
+}
+
 } // namespace cv

@@ -26,6 +26,13 @@ bool TryStrToInt(std::string_view s, int32_t& out);
 bool TryStrToInt64(std::string_view s, int64_t& out);
 std::string IntToStr(int64_t v);
 
+// The value of a hexadecimal digit (either case), -1 for any other character.
+int HexDigitValue(char c);
+// Line-based files of the sandbox: control characters, '%' and the given separators are
+// written as %XX; reading turns every well-formed %XX back (anything else stays as it is).
+std::string PercentEscape(std::string_view s, std::string_view specials);
+std::string PercentUnescape(std::string_view s);
+
 // UTF-8 <-> the ANSI code page of files the program writes (Windows-1252; on Windows the
 // system's). Characters the code page lacks become '?'.
 std::string Utf8ToAnsi(std::string_view utf8);

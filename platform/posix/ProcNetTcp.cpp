@@ -1,5 +1,7 @@
 #include "ProcNetTcp.h"
 
+#include "core/Text.h"
+
 #include <arpa/inet.h>
 #include <cerrno>
 #include <cstring>
@@ -34,15 +36,6 @@ size_t SplitFields(std::string_view line, std::array<std::string_view, N>& field
     return count;
 }
 
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
-}
 
 // 1 to 8 hex digits.
 bool ParseHex32(std::string_view s, uint32_t& out) {
@@ -50,7 +43,7 @@ bool ParseHex32(std::string_view s, uint32_t& out) {
         return false;
     uint32_t v = 0;
     for (char c : s) {
-        int d = HexDigit(c);
+        int d = HexDigitValue(c);
         if (d < 0)
             return false;
         v = (v << 4) | static_cast<uint32_t>(d);

@@ -10,43 +10,11 @@ namespace {
 
 // Characters that would break a line or the separators are written as %XX.
 std::string Escape(std::string_view s) {
-    static const char* hex = "0123456789ABCDEF";
-    std::string out;
-    for (char c : s) {
-        auto b = static_cast<unsigned char>(c);
-        if (b < 0x20 || b == 0x7F || c == '%' || c == '=' || c == ',') {
-            out.push_back('%');
-            out.push_back(hex[b >> 4]);
-            out.push_back(hex[b & 15]);
-        } else {
-            out.push_back(c);
-        }
-    }
-    return out;
-}
-
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
+    return PercentEscape(s, "=,");
 }
 
 std::string Unescape(std::string_view s) {
-    std::string out;
-    for (size_t i = 0; i < s.size(); ++i) {
-        if (s[i] == '%' && i + 2 < s.size() && HexDigit(s[i + 1]) >= 0 &&
-            HexDigit(s[i + 2]) >= 0) {
-            out.push_back(static_cast<char>(HexDigit(s[i + 1]) * 16 + HexDigit(s[i + 2])));
-            i += 2;
-        } else {
-            out.push_back(s[i]);
-        }
-    }
-    return out;
+    return PercentUnescape(s);
 }
 
 bool ReadUInt32(std::string_view s, uint32_t& out) {

@@ -10,6 +10,7 @@
 #include "config/CvRegistry.h"
 #include "platform/FileSystem.h"
 #include "platform/sandbox/SandboxRegistry.h"
+#include "support/FreePort.h"
 #include "support/Sandbox.h"
 
 #include <QApplication>
@@ -41,17 +42,7 @@ namespace {
 
 constexpr const char* Computer = "pc1.plant.local";
 
-uint16_t FreePort() {
-    int s = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a);
-    socklen_t len = sizeof a;
-    getsockname(s, reinterpret_cast<sockaddr*>(&a), &len);
-    close(s);
-    return ntohs(a.sin_port);
-}
+using cvtest::FreePort;
 
 // Answers each modal box with the next button and keeps its text; a box nobody expected is
 // recorded and closed so the test goes on.

@@ -8,6 +8,7 @@
 #include "service/CvProcessList.h"
 
 #include "platform/FileSystem.h"
+#include "support/FreePort.h"
 #include "support/Sandbox.h"
 
 #include <QApplication>
@@ -39,17 +40,7 @@ using cvtest::TSandbox;
 
 namespace {
 
-uint16_t FreePort() {
-    int s = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a);
-    socklen_t len = sizeof a;
-    getsockname(s, reinterpret_cast<sockaddr*>(&a), &len);
-    close(s);
-    return ntohs(a.sin_port);
-}
+using cvtest::FreePort;
 
 class WindowTest : public ::testing::Test {
 protected:
