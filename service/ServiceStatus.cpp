@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <optional>
 #include <thread>
 
 namespace cv {
@@ -56,30 +57,43 @@ std::unique_ptr<IServiceHandle> TCvService::OpenServiceHandle(uint32_t access) {
     return manager->OpenService(ServiceName, access); // manager handle closes here
 }
 
-int32_t TCvService::QueryStartType() {
-    int32_t result = StartTypeUnavailable;
-    if (auto service = OpenServiceHandle(SERVICE_QUERY_CONFIG)) {
-        uint32_t startType = 0;
-        if (service->QueryStartType(startType))
-            result = static_cast<int32_t>(startType);
+bool TCvService::AskService(uint32_t access,
+                            const std::function<bool(IServiceHandle&)>& ask) {
+    // Wine's manager, asked from several threads at once, now and then answers
+    // ERROR_INVALID_HANDLE for a handle or connection it has just given out; any other
+    // failure is the answer.
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        auto service = OpenServiceHandle(access);
+        if (service && ask(*service))
+            return true;
+        if (FManager->LastError() != ERROR_INVALID_HANDLE_CODE)
+            return false;
     }
+    return false;
+}
+
+int32_t TCvService::QueryStartType() {
+    uint32_t startType = 0;
+    const int32_t result =
+        AskService(SERVICE_QUERY_CONFIG,
+                   [&](IServiceHandle& service) { return service.QueryStartType(startType); })
+            ? static_cast<int32_t>(startType)
+            : StartTypeUnavailable;
     FServStartType.store(result);
     return result;
 }
 
 int32_t TCvService::QueryState() {
-    auto service = OpenServiceHandle(SERVICE_QUERY_STATUS);
-    if (!service)
-        return 0;
     TServiceStatusInfo status;
-    if (!service->QueryStatus(status))
+    if (!AskService(SERVICE_QUERY_STATUS,
+                    [&](IServiceHandle& service) { return service.QueryStatus(status); }))
         return 0;
     return static_cast<int32_t>(status.CurrentState);
 }
 
 void TCvService::Start() {
-    if (auto service = OpenServiceHandle(SERVICE_START | SERVICE_QUERY_STATUS))
-        service->Start();
+    AskService(SERVICE_START | SERVICE_QUERY_STATUS,
+               [](IServiceHandle& service) { return service.Start(); });
 }
 
 void TCvService::Stop() { SendStopControl(false); }
@@ -198,17 +212,29 @@ TServiceCommandResult TCvService::RunCommand(bool start) {
     const uint32_t towards = start ? SERVICE_START_PENDING : SERVICE_STOP_PENDING;
     const std::string bound = std::to_string((FForceBoundMs + 999) / 1000) + " s";
 
-    auto manager = FManager->Open(SC_MANAGER_CONNECT);
-    if (!manager)
-        return Failed("the service manager cannot be opened: " + ErrorText(FManager->LastError()));
-    auto service = manager->OpenService(
-        ServiceName, start ? (SERVICE_START | SERVICE_QUERY_STATUS) : SERVICE_ALL_ACCESS);
-    if (!service)
-        return Failed(std::string("the service \"") + ServiceName +
-                      "\" cannot be opened: " + ErrorText(FManager->LastError()));
+    std::unique_ptr<IServiceHandle> service;
     TServiceStatusInfo status;
-    if (!service->QueryStatus(status))
-        return Failed("the service's state cannot be read: " + ErrorText(FManager->LastError()));
+    auto openAndQuery = [&]() -> std::optional<TServiceCommandResult> {
+        auto manager = FManager->Open(SC_MANAGER_CONNECT);
+        if (!manager)
+            return Failed("the service manager cannot be opened: " +
+                          ErrorText(FManager->LastError()));
+        service = manager->OpenService(
+            ServiceName, start ? (SERVICE_START | SERVICE_QUERY_STATUS) : SERVICE_ALL_ACCESS);
+        if (!service)
+            return Failed(std::string("the service \"") + ServiceName +
+                          "\" cannot be opened: " + ErrorText(FManager->LastError()));
+        if (!service->QueryStatus(status))
+            return Failed("the service's state cannot be read: " +
+                          ErrorText(FManager->LastError()));
+        return std::nullopt;
+    };
+    auto failure = openAndQuery();
+    // As in AskService: a handle or connection just given out may be called invalid once.
+    if (failure && FManager->LastError() == ERROR_INVALID_HANDLE_CODE)
+        failure = openAndQuery();
+    if (failure)
+        return *failure;
 
     auto unreadable = [&] {
         return Failed("the service's state cannot be read: " + ErrorText(FManager->LastError()));
@@ -278,11 +304,11 @@ int32_t TCvService::GetServiceStartTypeConstant(const std::string& serString) {
 bool TCvService::ChangeServiceStartType(int32_t serType) {
     bool ok = false;
     if (serType >= int32_t(SERVICE_AUTO_START) && serType <= int32_t(SERVICE_DISABLED)) {
-        if (auto service = OpenServiceHandle(SERVICE_CHANGE_CONFIG)) {
-            ok = service->ChangeStartType(static_cast<uint32_t>(serType));
-            if (ok)
-                FServStartType.store(serType);
-        }
+        ok = AskService(SERVICE_CHANGE_CONFIG, [&](IServiceHandle& service) {
+            return service.ChangeStartType(static_cast<uint32_t>(serType));
+        });
+        if (ok)
+            FServStartType.store(serType);
     }
     if (FOnServiceStatus)
         FOnServiceStatus();

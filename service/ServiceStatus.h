@@ -68,6 +68,9 @@ protected:
 
 private:
     std::unique_ptr<IServiceHandle> OpenServiceHandle(uint32_t access);
+    // Opens the service with `access` and runs `ask` on it; asked once more, on a new
+    // connection, when the manager calls a handle invalid.
+    bool AskService(uint32_t access, const std::function<bool(IServiceHandle&)>& ask);
     int32_t QueryStartType();
     int32_t QueryState();
     void SendStopControl(bool force);

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 
 using namespace cv;
@@ -134,6 +135,115 @@ TEST_F(ServiceStatusTest, StartTypeChangesRoundTripAndAlwaysRaiseTheEvent) {
     TEvents other;
     auto second = MakeService(sb.Dir(), other);
     EXPECT_EQ(second->ServStartType(), 3);
+}
+
+namespace {
+
+// The sandbox's manager, but the next `FailNext` start-type calls fail with `FailWith`,
+// as Wine's manager answers ERROR_INVALID_HANDLE now and then under concurrent callers.
+class TFlakyManager : public IServiceManager {
+public:
+    explicit TFlakyManager(const std::string& sandbox)
+        : FInner(std::make_shared<TSandboxServiceManager>(sandbox)) {}
+
+    std::unique_ptr<IServiceManagerHandle> Open(uint32_t access) override {
+        auto inner = FInner->Open(access);
+        if (!inner)
+            return {};
+        return std::make_unique<TManagerHandle>(std::move(inner), *this);
+    }
+    uint32_t LastError() const override { return FError ? FError : FInner->LastError(); }
+
+    std::atomic<int> FailNext{0};
+    uint32_t FailWith = ERROR_INVALID_HANDLE_CODE;
+
+private:
+    bool Fail() {
+        if (FailNext.load() <= 0)
+            return false;
+        --FailNext;
+        FError = FailWith;
+        return true;
+    }
+
+    class THandle : public IServiceHandle {
+    public:
+        THandle(std::unique_ptr<IServiceHandle> inner, TFlakyManager& owner)
+            : FInner(std::move(inner)), FOwner(owner) {}
+        bool Start() override { return FInner->Start(); }
+        bool Control(uint32_t code, TServiceStatusInfo& status) override {
+            return FInner->Control(code, status);
+        }
+        bool QueryStatus(TServiceStatusInfo& status) override { return FInner->QueryStatus(status); }
+        bool QueryStartType(uint32_t& startType) override {
+            return !FOwner.Fail() && FOwner.Succeeded(FInner->QueryStartType(startType));
+        }
+        bool ChangeStartType(uint32_t startType) override {
+            return !FOwner.Fail() && FOwner.Succeeded(FInner->ChangeStartType(startType));
+        }
+
+    private:
+        std::unique_ptr<IServiceHandle> FInner;
+        TFlakyManager& FOwner;
+    };
+
+    class TManagerHandle : public IServiceManagerHandle {
+    public:
+        TManagerHandle(std::unique_ptr<IServiceManagerHandle> inner, TFlakyManager& owner)
+            : FInner(std::move(inner)), FOwner(owner) {}
+        std::unique_ptr<IServiceHandle> OpenService(const std::string& name,
+                                                    uint32_t access) override {
+            auto inner = FInner->OpenService(name, access);
+            if (!inner)
+                return {};
+            return std::make_unique<THandle>(std::move(inner), FOwner);
+        }
+
+    private:
+        std::unique_ptr<IServiceManagerHandle> FInner;
+        TFlakyManager& FOwner;
+    };
+
+    bool Succeeded(bool ok) {
+        if (ok)
+            FError = 0;
+        return ok;
+    }
+
+    std::shared_ptr<TSandboxServiceManager> FInner;
+    // Only the test's own thread makes start-type calls.
+    uint32_t FError = 0;
+};
+
+} // namespace
+
+// A handle the manager calls invalid is asked once more on a new one; any other failure, or a
+// second invalid handle, is the answer.
+TEST_F(ServiceStatusTest, StartTypeCallsAskOnceMoreWhenTheManagerCallsTheHandleInvalid) {
+    TSandbox sb;
+    auto manager = std::make_shared<TFlakyManager>(sb.Dir());
+    struct {
+        int FailNext;
+        uint32_t FailWith;
+        bool Read;
+    } const cases[] = {
+        {1, ERROR_INVALID_HANDLE_CODE, true},
+        {2, ERROR_INVALID_HANDLE_CODE, false},
+        {1, ERROR_ACCESS_DENIED_CODE, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.FailNext << " x " << c.FailWith);
+        manager->FailWith = c.FailWith;
+        manager->FailNext = c.FailNext;
+        TCvService svc(manager, {}, 20000, 100);
+        EXPECT_EQ(svc.ServStartType(), c.Read ? int32_t(SERVICE_DEMAND_START)
+                                             : TCvService::StartTypeUnavailable);
+        EXPECT_EQ(manager->FailNext.load(), 0) << "never asked more than twice";
+
+        manager->FailNext = c.FailNext;
+        EXPECT_EQ(svc.ChangeServiceStartType(SERVICE_DEMAND_START), c.Read);
+        EXPECT_EQ(manager->FailNext.load(), 0);
+    }
 }
 
 TEST(ServiceStartType, TextsAndConstants) {
