@@ -125,8 +125,9 @@ public:
 class IKeyContainer {
 public:
     virtual ~IKeyContainer() = default;
-    // Makes a new key pair of the spec in the container (replacing one there); the upper 16
-    // bits of `flags` give the key length. The key handle is not kept.
+    // Makes a new key pair of kind `keySpec` (exchange or signature) in the container,
+    // replacing one there; the upper 16 bits of `flags` give the key length. The key handle
+    // is not kept.
     virtual bool GenerateKey(uint32_t keySpec, uint32_t flags) = 0;
 };
 
