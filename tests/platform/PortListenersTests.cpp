@@ -1,5 +1,6 @@
 #include "platform/Platform.h"
 #include "platform/posix/PosixPortListeners.h"
+#include "support/Processes.h"
 #include "support/TempFolder.h"
 
 #include <gtest/gtest.h>
@@ -185,9 +186,7 @@ TSocket Bind(const std::string& address, bool listen, uint16_t& port) {
     return s;
 }
 
-std::string OwnExeName() {
-    return std::filesystem::read_symlink("/proc/self/exe").filename().string();
-}
+using cvtest::OwnExeName;
 
 uint32_t OwnPid() {
     return static_cast<uint32_t>(::getpid());

@@ -7,7 +7,7 @@
 
 #include "core/Assert.h"
 #include "platform/FileSystem.h"
-#include "support/FreePort.h"
+#include "support/Loopback.h"
 #include "support/Sandbox.h"
 
 #include <QApplication>

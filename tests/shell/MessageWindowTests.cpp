@@ -3,7 +3,7 @@
 #include "shell/ControlPanelUI.h"
 
 #include "platform/sandbox/SandboxEventLog.h"
-#include "support/FreePort.h"
+#include "support/Loopback.h"
 #include "support/Sandbox.h"
 
 #include <QAbstractItemModel>

@@ -10,7 +10,8 @@
 #include "config/CvRegistry.h"
 #include "platform/FileSystem.h"
 #include "platform/sandbox/SandboxRegistry.h"
-#include "support/FreePort.h"
+#include "support/Loopback.h"
+#include "support/Processes.h"
 #include "support/Sandbox.h"
 
 #include <QApplication>
@@ -25,14 +26,10 @@
 
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
 #include <chrono>
-#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace cv;
@@ -43,6 +40,9 @@ namespace {
 constexpr const char* Computer = "pc1.plant.local";
 
 using cvtest::FreePort;
+using cvtest::OwnExeName;
+using cvtest::Shell;
+using cvtest::TRun;
 
 // Answers each modal box with the next button and keeps its text; a box nobody expected is
 // recorded and closed so the test goes on.
@@ -71,26 +71,6 @@ private:
     std::vector<QMessageBox::StandardButton> FButtons;
     QTimer FTimer;
 };
-
-struct TRun {
-    int Status = -1;
-    std::string Output;
-};
-
-// A command line made of the test's own values; standard output captured.
-TRun Shell(const std::string& command) {
-    TRun r;
-    FILE* p = ::popen((command + " 2>/dev/null").c_str(), "r");
-    if (!p)
-        return r;
-    char buf[4096];
-    size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0)
-        r.Output.append(buf, n);
-    const int status = ::pclose(p);
-    r.Status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return r;
-}
 
 class WebPanelWindowTest : public ::testing::Test {
 protected:
@@ -323,20 +303,12 @@ TEST_F(WebPanelWindowTest, StartAsksAfterTheComputerWasRenamed) {
 
 TEST_F(WebPanelWindowTest, StartAsksWhileAnotherProgramHoldsThePort) {
     WebServerOff();
-    int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
-    ASSERT_EQ(::listen(fd, 1), 0);
-    socklen_t len = sizeof a;
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
-    const QString port = QString::number(ntohs(a.sin_port));
-    const QString holder =
-        QStringLiteral("Port %1 is in use by %2 (PID %3)")
-            .arg(port, QString::fromStdString(
-                           std::filesystem::read_symlink("/proc/self/exe").filename().string()))
-            .arg(getpid());
+    cvtest::TLoopbackListener listener;
+    ASSERT_NE(listener.Port, 0);
+    const QString port = QString::number(listener.Port);
+    const QString holder = QStringLiteral("Port %1 is in use by %2 (PID %3)")
+                               .arg(port, QString::fromStdString(OwnExeName()))
+                               .arg(getpid());
 
     auto& f = Open();
     f.OpenHTTPConfigSection();
@@ -358,7 +330,6 @@ TEST_F(WebPanelWindowTest, StartAsksWhileAnotherProgramHoldsThePort) {
         EXPECT_EQ(yes.Texts.size(), 1);
     }
     EXPECT_TRUE(WaitFor([&] { return Running(); }));
-    ::close(fd);
 }
 
 // The whole way: the panel's first show makes the certificate, the service starts from the

@@ -9,20 +9,19 @@
 #include "platform/sandbox/SandboxCertificateStore.h"
 #include "platform/sandbox/SandboxRegistry.h"
 #include "platform/sandbox/SandboxServiceManager.h"
+#include "support/Loopback.h"
+#include "support/Processes.h"
 #include "support/TempFolder.h"
 #include "web/CertTestSupport.h"
 
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
 #include <chrono>
 #include <deque>
 #include <filesystem>
 #include <fstream>
 #include <map>
-#include <netinet/in.h>
 #include <optional>
-#include <sys/socket.h>
 #include <unistd.h>
 
 using namespace cv;
@@ -729,29 +728,8 @@ TEST_F(WebSettingsPanel, AFailedDefaultCertificateLeavesNothingSelectedAndWrites
 
 // ---------------------------------------------------------------- who holds the port
 
-class TListener {
-public:
-    TListener() {
-        FFd = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in addr{};
-        addr.sin_family = AF_INET;
-        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        ::bind(FFd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
-        ::listen(FFd, 1);
-        socklen_t len = sizeof addr;
-        ::getsockname(FFd, reinterpret_cast<sockaddr*>(&addr), &len);
-        Port = ntohs(addr.sin_port);
-    }
-    ~TListener() { ::close(FFd); }
-    int Port = 0;
-
-private:
-    int FFd = -1;
-};
-
-std::string OwnExeName() {
-    return std::filesystem::read_symlink("/proc/self/exe").filename().string();
-}
+using cvtest::OwnExeName;
+using TListener = cvtest::TLoopbackListener;
 
 TEST_F(WebSettingsPanel, APortHeldByAnotherProgramIsNamedAndStartAsks) {
     TListener listener;

@@ -8,7 +8,7 @@
 #include "service/CvProcessList.h"
 
 #include "platform/FileSystem.h"
-#include "support/FreePort.h"
+#include "support/Loopback.h"
 #include "support/Sandbox.h"
 
 #include <QApplication>

@@ -7,11 +7,9 @@
 
 #ifndef _WIN32
 #include "platform/Platform.h"
+#include "support/Loopback.h"
+#include "support/Processes.h"
 
-#include <arpa/inet.h>
-#include <filesystem>
-#include <netinet/in.h>
-#include <sys/socket.h>
 #include <unistd.h>
 #endif
 
@@ -104,25 +102,18 @@ TEST(PortHolder, TheWebServerCanBeRecognisedByAnyPredicate) {
 #ifndef _WIN32
 // The whole way the panel goes: the platform bundle's backend on a real listener.
 TEST(PortHolder, WarnsAboutARealListenerUnlessItIsTheWebServer) {
-    int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    ASSERT_GE(fd, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof addr;
-    ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
-    ASSERT_EQ(::listen(fd, 1), 0);
-    ASSERT_EQ(::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &length), 0);
-    const uint16_t port = ntohs(addr.sin_port);
-    const uint32_t pid = static_cast<uint32_t>(::getpid());
-    const std::string name = std::filesystem::read_symlink("/proc/self/exe").filename().string();
-
     auto listeners = CreatePlatform().Listeners;
-    EXPECT_EQ(PortInUseWarning(*listeners, port), "Port " + std::to_string(port) +
-                                                      " is in use by " + name + " (PID " +
-                                                      std::to_string(pid) + ")");
-    EXPECT_EQ(PortInUseWarning(*listeners, port, OwnServerProcesses({pid})), "");
-    ::close(fd);
+    const uint32_t pid = static_cast<uint32_t>(::getpid());
+    uint16_t port = 0;
+    {
+        cvtest::TLoopbackListener listener;
+        port = listener.Port;
+        ASSERT_NE(port, 0);
+        EXPECT_EQ(PortInUseWarning(*listeners, port), "Port " + std::to_string(port) +
+                                                          " is in use by " + cvtest::OwnExeName() +
+                                                          " (PID " + std::to_string(pid) + ")");
+        EXPECT_EQ(PortInUseWarning(*listeners, port, OwnServerProcesses({pid})), "");
+    }
     EXPECT_EQ(PortInUseWarning(*listeners, port), "");
 }
 #endif

@@ -9,6 +9,8 @@
 #include "platform/ServiceManager.h"
 #include "platform/sandbox/SandboxRegistry.h"
 #include "platform/sandbox/SandboxServiceManager.h"
+#include "support/Loopback.h"
+#include "support/Processes.h"
 #include "support/Sandbox.h"
 #include "support/TempFolder.h"
 #include "tools/corvane-sim/SimHttp.h"
@@ -17,13 +19,7 @@
 
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <chrono>
-#include <cstdio>
 #include <thread>
 
 using namespace cv;
@@ -32,39 +28,6 @@ using namespace cvtest;
 namespace {
 
 const char* const ComputerName = "pc1.plant.local";
-
-// A port nobody listens on at this moment.
-int FreePort() {
-    int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
-    socklen_t len = sizeof addr;
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
-    ::close(fd);
-    return ntohs(addr.sin_port);
-}
-
-struct TRun {
-    int Status = -1;
-    std::string Output;
-};
-
-// Runs a shell command line made of the test's own values; standard output captured.
-TRun Shell(const std::string& command) {
-    TRun r;
-    FILE* p = ::popen((command + " 2>/dev/null").c_str(), "r");
-    if (!p)
-        return r;
-    char buf[4096];
-    size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0)
-        r.Output.append(buf, n);
-    int status = ::pclose(p);
-    r.Status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return r;
-}
 
 template <typename F> bool WaitFor(F condition, int ms = 15000) {
     for (int waited = 0; waited < ms; waited += 50) {
