@@ -10,6 +10,8 @@
 #include "support/Loopback.h"
 #include "support/Sandbox.h"
 
+#include "WindowFixture.h"
+
 #include <QApplication>
 #include <QLineEdit>
 #include <QMenu>
@@ -64,23 +66,10 @@ std::string Bytes(const std::string& path) {
     return ReadFileBytes(path).value_or("<none>");
 }
 
-class EditorHostTest : public ::testing::Test {
+class EditorHostTest : public cvtest::TWindowFixture {
 protected:
-    void SetUp() override {
-        FSandbox = std::make_unique<TSandbox>();
-        FSandbox->Activate();
-        FOptions.LogServicePort = FreePort();
-        FOptions.ServicePollMs = 100;
-    }
-    void TearDown() override {
-        FForm.reset();
-        FSandbox.reset();
-    }
-
     TForm1& Open() {
-        FForm = std::make_unique<TForm1>(CreatePlatform(), FOptions);
-        FForm->show();
-        QTest::qWait(50);
+        TWindowFixture::Open();
         Host = FForm->EditorHost();
         Editor = Host->DScintilla1;
         return *FForm;
@@ -100,15 +89,6 @@ protected:
         Editor->DeleteRange(0, 1);
         ASSERT_TRUE(Editor->GetModify());
     }
-    template <class T = QWidget> T* Find(const char* name) const {
-        auto* w = FForm->findChild<T*>(QString::fromLatin1(name));
-        EXPECT_TRUE(w) << name;
-        return w;
-    }
-
-    std::unique_ptr<TSandbox> FSandbox;
-    TForm1::TOptions FOptions;
-    std::unique_ptr<TForm1> FForm;
     TLumoEditorHost* Host = nullptr;
     TDScintilla* Editor = nullptr;
 };

@@ -6,6 +6,8 @@
 #include "support/Loopback.h"
 #include "support/Sandbox.h"
 
+#include "WindowFixture.h"
+
 #include <QAbstractItemModel>
 #include <QApplication>
 #include <QClipboard>
@@ -33,28 +35,9 @@ namespace {
 
 using cvtest::FreePort;
 
-class MessageWindowTest : public ::testing::Test {
+// Nobody listens on the log service's port: no feed rows.
+class MessageWindowTest : public cvtest::TWindowFixture {
 protected:
-    void SetUp() override {
-        FSandbox = std::make_unique<TSandbox>();
-        FSandbox->Activate();
-        FOptions.LogServicePort = FreePort(); // nobody listens: no feed rows
-    }
-    void TearDown() override {
-        FForm.reset();
-        FSandbox.reset();
-    }
-    TForm1& Open() {
-        FForm = std::make_unique<TForm1>(CreatePlatform(), FOptions);
-        FForm->show();
-        QTest::qWait(50);
-        return *FForm;
-    }
-    template <class T = QWidget> T* Find(const char* name) const {
-        auto* w = FForm->findChild<T*>(QString::fromLatin1(name));
-        EXPECT_TRUE(w) << name;
-        return w;
-    }
     // `corvane-sim event`, as an administrator or the system would write one.
     void SimEvent(int level, int id, const std::string& text, const std::string& provider = "Corvane") {
         ASSERT_EQ(TSandbox::Run({TSandbox::SimPath(), "event", FSandbox->Dir(), "--provider", provider,
@@ -69,10 +52,6 @@ protected:
             texts.push_back(h.At(i).Text);
         return texts;
     }
-
-    std::unique_ptr<TSandbox> FSandbox;
-    TForm1::TOptions FOptions;
-    std::unique_ptr<TForm1> FForm;
 };
 
 } // namespace

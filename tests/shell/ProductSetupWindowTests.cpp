@@ -7,6 +7,8 @@
 #include "platform/FileSystem.h"
 #include "support/Sandbox.h"
 
+#include "WindowFixture.h"
+
 #include <QApplication>
 #include <QCheckBox>
 #include <QCommandLinkButton>
@@ -55,43 +57,30 @@ private:
     QTimer FTimer;
 };
 
-class ProductSetupWindowTest : public ::testing::Test {
+class ProductSetupWindowTest : public cvtest::TWindowFixture {
 protected:
     void SetUp() override {
-        FSandbox = std::make_unique<TSandbox>();
-        FSandbox->Activate();
+        TWindowFixture::SetUp();
         // The section shown, the window expanded; nobody listens on the feed's port.
-        const std::string settings = FSandbox->Dir() + "/AppData/Roaming/Vekta";
-        std::filesystem::create_directories(settings);
-        std::ofstream(settings + "/VornixControlPanel_Settings.xml")
-            << "<VornixControlPanel Left=\"0\" Top=\"0\" Width=\"921\" Height=\"825\" "
-               "Extended=\"true\" ProductSetup=\"true\"/>";
+        WriteSettings("Left=\"0\" Top=\"0\" Width=\"921\" Height=\"825\" Extended=\"true\" "
+                      "ProductSetup=\"true\"");
         FOptions.LogServicePort = 1;
-        FOptions.ServicePollMs = 100;
     }
     void TearDown() override {
         TVornixApplication::SetErrorSink({});
-        FForm.reset();
-        FSandbox.reset();
+        TWindowFixture::TearDown();
     }
     std::string ProductFile() const {
         return FSandbox->Dir() + "/CorvanePro/Services/Resources/product.xml";
     }
     TForm1& Open() {
-        FForm = std::make_unique<TForm1>(CreatePlatform(), FOptions);
-        FForm->show();
-        QTest::qWait(50);
+        TWindowFixture::Open();
         // Only the Product Setup section open, and scrolled into view.
         QTest::mouseClick(Find<QCommandLinkButton>("SystemBtn"), Qt::LeftButton);
         QTest::mouseClick(Find<QCommandLinkButton>("ProductSetupBtn"), Qt::LeftButton);
         Find<QScrollArea>("AdditionalToolsPanel")->ensureWidgetVisible(Find("ProductSetupInfoPanel"));
         QTest::qWait(20);
         return *FForm;
-    }
-    template <class T = QWidget> T* Find(const char* name) const {
-        auto* w = FForm->findChild<T*>(QString::fromLatin1(name));
-        EXPECT_TRUE(w) << name;
-        return w;
     }
     std::vector<QCheckBox*> Boxes() const {
         const auto boxes =
@@ -117,10 +106,6 @@ protected:
         Find<QScrollArea>("ProductComponentsScrollBox")->ensureWidgetVisible(box);
         QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(8, box->height() / 2));
     }
-
-    std::unique_ptr<TSandbox> FSandbox;
-    TForm1::TOptions FOptions;
-    std::unique_ptr<TForm1> FForm;
 };
 
 TEST_F(ProductSetupWindowTest, TheSampleInstallationsTasksAreListedInOrderFromTheTop) {

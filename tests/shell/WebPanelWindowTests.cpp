@@ -14,6 +14,8 @@
 #include "support/Processes.h"
 #include "support/Sandbox.h"
 
+#include "WindowFixture.h"
+
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -72,47 +74,25 @@ private:
     QTimer FTimer;
 };
 
-class WebPanelWindowTest : public ::testing::Test {
+class WebPanelWindowTest : public cvtest::TWindowFixture {
 protected:
     void SetUp() override {
         setenv("VORNIX_COMPUTER_NAME", Computer, 1);
-        FSandbox = std::make_unique<TSandbox>();
-        FSandbox->Activate();
-        const std::string settings = FSandbox->Dir() + "/AppData/Roaming/Vekta";
-        std::filesystem::create_directories(settings);
-        std::ofstream(settings + "/VornixControlPanel_Settings.xml")
-            << "<VornixControlPanel Left=\"0\" Top=\"0\" Width=\"921\" Height=\"825\" "
-               "Extended=\"true\"/>";
-        FOptions.LogServicePort = FreePort(); // nobody listens: the feed keeps connecting
-        FOptions.ServicePollMs = 100;
+        TWindowFixture::SetUp();
+        WriteSettings("Left=\"0\" Top=\"0\" Width=\"921\" Height=\"825\" Extended=\"true\"");
         FOptions.Clock = [this] { return Now() + FClockOffsetDays; };
     }
     void TearDown() override {
-        FForm.reset();
-        FSandbox.reset();
+        TWindowFixture::TearDown();
         unsetenv("VORNIX_COMPUTER_NAME");
     }
     // Keeps the simulated system's web server from serving when the service starts.
     void WebServerOff() { std::ofstream(FSandbox->Dir() + "/sim/web-off"); }
 
-    TForm1& Open() {
-        FForm = std::make_unique<TForm1>(CreatePlatform(), FOptions);
-        FForm->show();
-        QTest::qWait(50);
-        return *FForm;
-    }
     // Focus moves between the controls only in the active window.
     void Activate() {
         FForm->activateWindow();
         EXPECT_TRUE(QTest::qWaitForWindowActive(FForm.get()));
-    }
-    template <class T = QWidget> T* Find(const char* name) const {
-        auto* w = FForm->findChild<T*>(QString::fromLatin1(name));
-        EXPECT_TRUE(w) << name;
-        return w;
-    }
-    bool WaitFor(const std::function<bool()>& done, int ms = 15000) {
-        return QTest::qWaitFor(done, ms);
     }
     std::string Value(const char* name) {
         TSandboxRegistry registry(FSandbox->Dir());
@@ -134,10 +114,7 @@ protected:
     }
     bool Running() { return FForm->Service() && FForm->Service()->ServiceRunning(); }
 
-    std::unique_ptr<TSandbox> FSandbox;
-    TForm1::TOptions FOptions;
     double FClockOffsetDays = 0;
-    std::unique_ptr<TForm1> FForm;
 };
 
 TEST_F(WebPanelWindowTest, TheFirstShowFillsTheSectionAndTheSummaryLink) {

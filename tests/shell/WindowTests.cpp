@@ -11,6 +11,8 @@
 #include "support/Loopback.h"
 #include "support/Sandbox.h"
 
+#include "WindowFixture.h"
+
 #include <QApplication>
 #include <QCommandLinkButton>
 #include <QLabel>
@@ -42,47 +44,17 @@ namespace {
 
 using cvtest::FreePort;
 
-class WindowTest : public ::testing::Test {
+class WindowTest : public cvtest::TWindowFixture {
 protected:
     void SetUp() override {
-        FSandbox = std::make_unique<TSandbox>();
-        FSandbox->Activate();
+        TWindowFixture::SetUp();
         // The first show makes the web server's default certificate; a service started later
         // must not serve on the machine's ports 443 and 80.
         std::ofstream(FSandbox->Dir() + "/sim/web-off");
-        FOptions.LogServicePort = FreePort(); // nobody listens: the feed keeps connecting
-        FOptions.ServicePollMs = 100;
-    }
-    void TearDown() override {
-        FForm.reset();
-        FSandbox.reset();
     }
 
-    TForm1& Open() {
-        FForm = std::make_unique<TForm1>(CreatePlatform(), FOptions);
-        FForm->show();
-        QTest::qWait(50);
-        return *FForm;
-    }
     void Close() { FForm.reset(); }
-
-    template <class T = QWidget>
-    T* Find(const char* name) const {
-        auto* w = FForm->findChild<T*>(QString::fromLatin1(name));
-        EXPECT_TRUE(w) << name;
-        return w;
-    }
-    std::string SettingsFile() const {
-        return FSandbox->Dir() + "/AppData/Roaming/Vekta/VornixControlPanel_Settings.xml";
-    }
     void ClickStrip() { QTest::mouseClick(Find("ExpandPanel"), Qt::LeftButton); }
-    bool WaitFor(const std::function<bool()>& done, int ms = 10000) {
-        return QTest::qWaitFor(done, ms);
-    }
-
-    std::unique_ptr<TSandbox> FSandbox;
-    TForm1::TOptions FOptions;
-    std::unique_ptr<TForm1> FForm;
 };
 
 // Answers the next modal box with `button` and keeps its text.
