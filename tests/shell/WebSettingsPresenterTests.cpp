@@ -31,20 +31,6 @@ namespace {
 
 constexpr const char* Computer = "pc1.plant.local";
 
-class TTestSystem : public ISystemInfo {
-public:
-    std::string Name = Computer;
-    std::string ComputerName() override { return Name; }
-    std::string ShortComputerName() override { return Name; }
-    bool IsWow64() override { return false; }
-    std::string WindowsFolder() override { return {}; }
-    std::string RoamingAppData() override { return {}; }
-    void DebugOutput(const std::string&) override {}
-    int UtcOffsetMinutes() override { return 0; }
-    bool IsNtPlatform() override { return true; }
-    uint32_t CurrentProcessId() override { return static_cast<uint32_t>(getpid()); }
-};
-
 // The sandbox's registry, recording the names of the values written, in order.
 class TRecordingRegistry : public IRegistry {
 public:
@@ -233,7 +219,12 @@ protected:
         "ForwardHTTP", "WebOriginsURL", "WebOriginsWs",    "LocalhostUseOnly"};
     TTempFolder Temp;
     std::shared_ptr<TRecordingRegistry> Registry;
-    std::shared_ptr<TTestSystem> System = std::make_shared<TTestSystem>();
+    std::shared_ptr<cvtest::TRecordingSystemInfo> System = [] {
+        auto system = std::make_shared<cvtest::TRecordingSystemInfo>();
+        system->Name = Computer;
+        system->ProcessId = static_cast<uint32_t>(getpid());
+        return system;
+    }();
     TPlatform Platform;
     std::unique_ptr<TWebServerSettings> Settings;
     TSizeWarning Warning;

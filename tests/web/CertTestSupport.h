@@ -5,6 +5,7 @@
 #include "platform/CertificateStore.h"
 #include "platform/SystemInfo.h"
 #include "platform/sandbox/SandboxCertificateStore.h"
+#include "support/RecordingSystemInfo.h"
 
 #include <openssl/evp.h>
 #include <openssl/pem.h>
@@ -22,23 +23,6 @@
 #include <vector>
 
 namespace cvtest {
-
-class TRecordingSystemInfo : public cv::ISystemInfo {
-public:
-    std::string Name = "pc1.plant.local";
-    int OffsetMinutes = 0;
-    std::vector<std::string> Lines;
-
-    std::string ComputerName() override { return Name; }
-    std::string ShortComputerName() override { return Name.substr(0, Name.find('.')); }
-    bool IsWow64() override { return false; }
-    std::string WindowsFolder() override { return {}; }
-    std::string RoamingAppData() override { return {}; }
-    void DebugOutput(const std::string& line) override { Lines.push_back(line); }
-    int UtcOffsetMinutes() override { return OffsetMinutes; }
-    bool IsNtPlatform() override { return true; }
-    uint32_t CurrentProcessId() override { return 1; }
-};
 
 struct TPKeyDeleter {
     void operator()(EVP_PKEY* p) const { EVP_PKEY_free(p); }

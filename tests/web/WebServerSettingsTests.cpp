@@ -2,6 +2,7 @@
 #include "web/WebServerSettings.h"
 
 #include "platform/FileSystem.h"
+#include "support/RecordingSystemInfo.h"
 #include "support/TempFolder.h"
 
 #include <gtest/gtest.h>
@@ -15,20 +16,6 @@ using namespace cv;
 using cvtest::TTempFolder;
 
 namespace {
-
-class TNamedSystem : public ISystemInfo {
-public:
-    std::string Name;
-    std::string ComputerName() override { return Name; }
-    std::string ShortComputerName() override { return Name; }
-    bool IsWow64() override { return false; }
-    std::string WindowsFolder() override { return {}; }
-    std::string RoamingAppData() override { return {}; }
-    void DebugOutput(const std::string&) override {}
-    int UtcOffsetMinutes() override { return 0; }
-    bool IsNtPlatform() override { return true; }
-    uint32_t CurrentProcessId() override { return 1; }
-};
 
 std::string SettingsFile(const TTempFolder& temp) {
     return temp.Dir() + "/Vekta/VornixWebSettings_Settings.xml";
@@ -131,7 +118,7 @@ TEST(WebServerSettings, TheComputerNameLosesATrailingNullOnlyWhenLongerThanTwo) 
         {std::string("a\0", 2), std::string("a\0", 2)},
         {"", ""},
     };
-    TNamedSystem system;
+    cvtest::TRecordingSystemInfo system;
     for (const auto& [given, expected] : cases) {
         system.Name = given;
         EXPECT_EQ(TWebServerSettings::GetMyComputerName(system), expected);

@@ -8,6 +8,7 @@
 #include "platform/CertificateStore.h"
 #include "platform/SystemInfo.h"
 #include "platform/win32/Win32CertificateStore.h"
+#include "support/RecordingSystemInfo.h"
 #include "web/CryptUtils.h"
 #include "web/KnownEncodings.h"
 
@@ -26,20 +27,6 @@ using namespace cv;
 
 namespace {
 
-class TRecordingSystemInfo : public ISystemInfo {
-public:
-    std::vector<std::string> Lines;
-    std::string ComputerName() override { return "wine.plant.local"; }
-    std::string ShortComputerName() override { return "wine"; }
-    bool IsWow64() override { return false; }
-    std::string WindowsFolder() override { return {}; }
-    std::string RoamingAppData() override { return {}; }
-    void DebugOutput(const std::string& line) override { Lines.push_back(line); }
-    int UtcOffsetMinutes() override { return 0; }
-    bool IsNtPlatform() override { return true; }
-    uint32_t CurrentProcessId() override { return 1; }
-};
-
 // The build's files, reached through Wine's drive for the host's root.
 std::vector<uint8_t> ReadBuildFile(const char* posixPath) {
     std::string path = std::string("Z:") + posixPath;
@@ -55,6 +42,7 @@ const wchar_t* const TestContainer = L"VornixWineTest";
 class Win32Certificates : public ::testing::Test {
 protected:
     void SetUp() override {
+        System.Name = "wine.plant.local";
         Der = ReadBuildFile(TEST_CERT_DER);
         KeyBlob = ReadBuildFile(TEST_KEY_BLOB);
         ASSERT_FALSE(Der.empty());
@@ -125,7 +113,7 @@ protected:
     std::vector<uint8_t> Der;
     std::vector<uint8_t> KeyBlob;
     TWin32CertificateStore Store;
-    TRecordingSystemInfo System;
+    cvtest::TRecordingSystemInfo System;
 };
 
 TEST_F(Win32Certificates, CertificateAddedToMyIsReadBack) {
