@@ -198,26 +198,25 @@ std::string TCryptUtils::GetIssuerName(ICertificate* Cert) {
     return Cert->IssuerName(name) ? name : std::string();
 }
 
-TDateTime TCryptUtils::GetNotBefore(ICertificate* Cert) {
-    TSystemTime t;
-    bool ok = Cert && Cert->NotBefore(t);
-    TDateTime local = ok ? ToLocal(t, ok) : 0;
+TDateTime TCryptUtils::LocalDateOrDebug(bool read, const TSystemTime& utc, const char* failure) {
+    bool ok = read;
+    const TDateTime local = ok ? ToLocal(utc, ok) : 0;
     if (!ok) {
-        Debug("Failed to read certificate valid from date");
+        Debug(failure);
         return 0;
     }
     return local;
 }
 
+TDateTime TCryptUtils::GetNotBefore(ICertificate* Cert) {
+    TSystemTime t;
+    return LocalDateOrDebug(Cert && Cert->NotBefore(t), t,
+                            "Failed to read certificate valid from date");
+}
+
 TDateTime TCryptUtils::GetNotAfter(ICertificate* Cert) {
     TSystemTime t;
-    bool ok = Cert && Cert->NotAfter(t);
-    TDateTime local = ok ? ToLocal(t, ok) : 0;
-    if (!ok) {
-        Debug("Failed to read certificate valid to date");
-        return 0;
-    }
-    return local;
+    return LocalDateOrDebug(Cert && Cert->NotAfter(t), t, "Failed to read certificate valid to date");
 }
 
 std::string TCryptUtils::GetSerialNumber(ICertificate* Cert) {

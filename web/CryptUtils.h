@@ -116,6 +116,8 @@ public:
 private:
     void Debug(const std::string& line);
     TDateTime ToLocal(const TSystemTime& utc, bool& ok);
+    // `utc` in local time when `read` and it converts; otherwise 0, and `failure` to the debugger.
+    TDateTime LocalDateOrDebug(bool read, const TSystemTime& utc, const char* failure);
 
     ICertificateStore& FStore;
     ISystemInfo& FSystem;
